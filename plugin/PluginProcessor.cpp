@@ -1,0 +1,578 @@
+#include "PluginProcessor.h"
+
+#include "ClipperCurves.h"
+#include "ParameterIDs.h"
+
+#include <cmath>
+
+namespace
+{
+/** Choice parameters are stored as floats; the chain rounds them (halves away from zero). */
+int roundIndex (float value, int lastIndex) noexcept { return juce::jlimit (0, lastIndex, (int) std::lround (value)); }
+
+float dbToGain (const std::atomic<float>* raw) noexcept
+{
+    return juce::Decibels::decibelsToGain (raw->load (std::memory_order_relaxed));
+}
+
+float percent (const std::atomic<float>* raw) noexcept { return raw->load (std::memory_order_relaxed) * 0.01f; }
+
+float shapeValue (const std::atomic<float>* raw) noexcept
+{
+    return 1.0f + 0.07f * raw->load (std::memory_order_relaxed);
+}
+
+float powerValue (const std::atomic<float>* raw) noexcept
+{
+    return raw->load (std::memory_order_relaxed) >= 0.5f ? 1.0f : 0.0f;
+}
+
+/** Non-finite host samples are treated as silence so they never reach a filter's memory. */
+float sanitise (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
+
+juce::ParameterID pid (const char* id) { return { id, 1 }; }
+} // namespace
+
+//==============================================================================
+OstrelAudioProcessor::OstrelAudioProcessor() :
+    AudioProcessor (BusesProperties()
+                        .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                        .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+    apvts (*this, nullptr, "PARAMETERS", createParameterLayout())
+{
+    raw.power = apvts.getRawParameterValue (ParamIDs::power);
+    raw.mode = apvts.getRawParameterValue (ParamIDs::mode);
+    raw.input = apvts.getRawParameterValue (ParamIDs::input);
+    raw.shape = apvts.getRawParameterValue (ParamIDs::shape);
+    raw.ceiling = apvts.getRawParameterValue (ParamIDs::ceiling);
+    raw.output = apvts.getRawParameterValue (ParamIDs::output);
+    raw.master = apvts.getRawParameterValue (ParamIDs::master);
+    raw.mix = apvts.getRawParameterValue (ParamIDs::mix);
+    raw.edge = apvts.getRawParameterValue (ParamIDs::edge);
+    raw.lowProtect = apvts.getRawParameterValue (ParamIDs::lowProtect);
+    raw.oversampling = apvts.getRawParameterValue (ParamIDs::oversampling);
+
+    for (auto* id : ParamIDs::all)
+        apvts.addParameterListener (id, this);
+}
+
+OstrelAudioProcessor::~OstrelAudioProcessor()
+{
+    for (auto* id : ParamIDs::all)
+        apvts.removeParameterListener (id, this);
+}
+
+juce::AudioProcessorValueTreeState::ParameterLayout OstrelAudioProcessor::createParameterLayout()
+{
+    std::vector<std::unique_ptr<juce::RangedAudioParameter>> params;
+
+    const auto range = [] (float min, float max) { return juce::NormalisableRange<float> (min, max, 0.01f); };
+    const auto addFloat = [&] (const char* id, const char* name, float min, float max, float def)
+    { params.push_back (std::make_unique<juce::AudioParameterFloat> (pid (id), name, range (min, max), def)); };
+
+    params.push_back (std::make_unique<juce::AudioParameterBool> (pid (ParamIDs::power), "Power", true));
+    params.push_back (std::make_unique<juce::AudioParameterChoice> (pid (ParamIDs::mode), "Mode",
+                                                                    juce::StringArray { "Soft", "Hard", "Punch" }, 2));
+    addFloat (ParamIDs::input, "Input", -24.0f, 24.0f, 0.0f);
+    addFloat (ParamIDs::shape, "Shape", 0.0f, 100.0f, 40.0f);
+    addFloat (ParamIDs::ceiling, "Ceiling", -12.0f, 0.0f, -1.0f);
+    addFloat (ParamIDs::output, "Output", -24.0f, 24.0f, 0.0f);
+    addFloat (ParamIDs::master, "Master", -24.0f, 24.0f, 0.0f);
+    addFloat (ParamIDs::mix, "Mix", 0.0f, 100.0f, 100.0f);
+    addFloat (ParamIDs::edge, "Edge", -100.0f, 100.0f, 0.0f);
+    addFloat (ParamIDs::lowProtect, "Low Protect", 0.0f, 100.0f, 50.0f);
+    params.push_back (std::make_unique<juce::AudioParameterChoice> (pid (ParamIDs::oversampling), "Oversampling",
+                                                                    juce::StringArray { "Off", "2x", "4x", "8x" }, 2));
+
+    return { params.begin(), params.end() };
+}
+
+//==============================================================================
+void OstrelAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
+{
+    currentSampleRate = sampleRate;
+    numProcessChannels = juce::jlimit (1, 2, getTotalNumInputChannels());
+
+    oversamplers[0].reset();
+    for (size_t k = 1; k < oversamplers.size(); ++k)
+        oversamplers[k] = std::make_unique<juce::dsp::Oversampling<float>> (
+            (size_t) numProcessChannels, k, juce::dsp::Oversampling<float>::filterHalfBandFIREquiripple, true, true);
+
+    const int blockLength = juce::jmax (1, samplesPerBlock);
+    for (size_t k = 1; k < oversamplers.size(); ++k)
+    {
+        oversamplers[k]->reset();
+        oversamplers[k]->initProcessing ((size_t) blockLength);
+        oversamplers[k]->setUsingIntegerLatency (true);
+    }
+
+    clipBuffer.setSize (numProcessChannels, blockLength);
+    dryBuffer.setSize (numProcessChannels, blockLength);
+    lowBandBuffer.setSize (numProcessChannels, blockLength);
+
+    int maxLatency = 0;
+    for (size_t k = 1; k < oversamplers.size(); ++k)
+        maxLatency = juce::jmax (maxLatency, (int) std::ceil (oversamplers[k]->getLatencyInSamples()));
+
+    delayRingSize = juce::jmax (samplesPerBlock + juce::jmax (maxLatency, 0), 504) + 8;
+    dryDelayRing.setSize (numProcessChannels, delayRingSize);
+    lowBandDelayRing.setSize (numProcessChannels, delayRingSize);
+    dryDelayRing.clear();
+    lowBandDelayRing.clear();
+
+    delayWritePosition = 0;
+    currentLatency = 0;
+    setLatencySamples (0);
+
+    using Coefficients = juce::dsp::IIR::Coefficients<float>;
+    const auto lowProtectCoefficients = Coefficients::makeLowPass (currentSampleRate, 150.0f);
+    const auto edgeCoefficients = Coefficients::makeHighPass (currentSampleRate, 2200.0f);
+    const auto dcCoefficients = Coefficients::makeHighPass (currentSampleRate, 18.0f);
+
+    for (int c = 0; c < 2; ++c)
+    {
+        lowProtectFilters[c].coefficients = lowProtectCoefficients;
+        edgeFilters[c].coefficients = edgeCoefficients;
+        dcFilters[c].coefficients = dcCoefficients;
+        lowProtectFilters[c].reset();
+        edgeFilters[c].reset();
+        dcFilters[c].reset();
+    }
+
+    for (auto& os : oversamplers)
+        if (os != nullptr)
+            os->reset();
+
+    const auto prepareSmoother = [this] (juce::SmoothedValue<float>& smoother, double seconds, float value)
+    {
+        smoother.reset (currentSampleRate, seconds);
+        smoother.setCurrentAndTargetValue (value);
+    };
+
+    prepareSmoother (inputGainSmoother, 0.02, dbToGain (raw.input));
+    prepareSmoother (shapeSmoother, 0.03, shapeValue (raw.shape));
+    prepareSmoother (outputGainSmoother, 0.03, dbToGain (raw.output));
+    prepareSmoother (masterGainSmoother, 0.03, dbToGain (raw.master));
+    prepareSmoother (mixSmoother, 0.03, percent (raw.mix));
+    prepareSmoother (edgeSmoother, 0.04, percent (raw.edge));
+    prepareSmoother (lowProtectSmoother, 0.04, percent (raw.lowProtect));
+    prepareSmoother (ceilingSmoother, 0.02, dbToGain (raw.ceiling));
+    prepareSmoother (powerSmoother, 0.02, powerValue (raw.power));
+
+    for (auto& array : workArrays)
+        array.assign ((size_t) blockLength, 0.0f);
+
+    preparedBlockSize = blockLength;
+}
+
+void OstrelAudioProcessor::releaseResources() {}
+
+bool OstrelAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto& out = layouts.getMainOutputChannelSet();
+
+    if (out != juce::AudioChannelSet::mono() && out != juce::AudioChannelSet::stereo())
+        return false;
+
+    return layouts.getMainInputChannelSet() == out;
+}
+
+//==============================================================================
+void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const int totalIn = getTotalNumInputChannels();
+    const int numSamples = buffer.getNumSamples();
+
+    for (int ch = totalIn; ch < juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels()); ++ch)
+        buffer.clear (ch, 0, numSamples);
+
+    const int numChannels = juce::jmin (totalIn, buffer.getNumChannels(), numProcessChannels);
+
+    if (preparedBlockSize == 0)
+    {
+        // Not prepared yet (outside the host contract): pass the input through, made safe.
+        for (int c = 0; c < numChannels; ++c)
+        {
+            auto* data = buffer.getWritePointer (c);
+            for (int i = 0; i < numSamples; ++i)
+                data[i] = sanitise (data[i]);
+        }
+        return;
+    }
+
+    float* channels[2] = {};
+
+    // A block longer than the prepared size runs as consecutive blocks of at most that size.
+    int start = 0;
+    do
+    {
+        const int n = juce::jmin (preparedBlockSize, numSamples - start);
+
+        for (int c = 0; c < numChannels; ++c)
+            channels[c] = buffer.getWritePointer (c, start);
+
+        processChunk (channels, numChannels, n);
+        start += n;
+    } while (start < numSamples);
+}
+
+void OstrelAudioProcessor::setSmootherTargets() noexcept
+{
+    inputGainSmoother.setTargetValue (dbToGain (raw.input));
+    shapeSmoother.setTargetValue (shapeValue (raw.shape));
+    outputGainSmoother.setTargetValue (dbToGain (raw.output));
+    masterGainSmoother.setTargetValue (dbToGain (raw.master));
+    mixSmoother.setTargetValue (percent (raw.mix));
+    edgeSmoother.setTargetValue (percent (raw.edge));
+    lowProtectSmoother.setTargetValue (percent (raw.lowProtect));
+    ceilingSmoother.setTargetValue (dbToGain (raw.ceiling));
+    powerSmoother.setTargetValue (powerValue (raw.power));
+}
+
+void OstrelAudioProcessor::processChunk (float* const* channels, int numChannels, int numSamples) noexcept
+{
+    setSmootherTargets();
+
+    const int clipMode = roundIndex (raw.mode->load (std::memory_order_relaxed), 2);
+    const int osIndex = roundIndex (raw.oversampling->load (std::memory_order_relaxed), 3);
+    const bool oversampled = osIndex >= 1 && oversamplers[(size_t) osIndex] != nullptr;
+
+    const int newLatency = oversampled ? (int) std::lround (oversamplers[(size_t) osIndex]->getLatencyInSamples()) : 0;
+
+    if (newLatency != currentLatency)
+    {
+        currentLatency = newLatency;
+        setLatencySamples (newLatency);
+        dryDelayRing.clear();
+        lowBandDelayRing.clear();
+        delayWritePosition = 0;
+    }
+
+    accumulators = {};
+
+    if (oversampled)
+        processOversampled (channels, numChannels, numSamples, clipMode, osIndex);
+    else
+        processBaseRate (channels, numChannels, numSamples, clipMode);
+
+    publishMeters (numSamples, numChannels);
+}
+
+namespace
+{
+/** The front end of one channel: input gain, DC blocker, band split, edge and low protect. */
+struct FrontEnd
+{
+    float gained; // input meter tap
+    float pre;    // the signal that is clipped
+    float lowBack;
+
+    static FrontEnd run (float x, float g, float e, float p, juce::dsp::IIR::Filter<float>& dc,
+                         juce::dsp::IIR::Filter<float>& lowPass, juce::dsp::IIR::Filter<float>& highPass) noexcept
+    {
+        const float gained = x * g;
+        const float y0 = dc.processSample (gained);
+        const float low = lowPass.processSample (y0);
+        const float high = highPass.processSample (y0);
+        const float lowPart = low * p;
+        return { gained, y0 + 1.5f * e * high - 0.28f * lowPart, 0.2f * lowPart };
+    }
+};
+
+/** Output gain, the ceiling, the dry/wet mix, the master gain and the power crossfade. */
+inline float outputStage (float clipped, float lowBack, float dry, float o, float m, float w, float ceil, float pw,
+                          float& clipSum) noexcept
+{
+    const float wet = (clipped + lowBack) * o;
+    const float limited = juce::jlimit (-ceil, ceil, wet);
+    clipSum += std::abs (wet - limited);
+    const float mixed = dry + (limited - dry) * w;
+    return dry + (mixed * m - dry) * pw;
+}
+} // namespace
+
+void OstrelAudioProcessor::processBaseRate (float* const* channels, int numChannels, int numSamples,
+                                            int clipMode) noexcept
+{
+    auto& acc = accumulators;
+    float curveShape = shapeSmoother.getCurrentValue();
+    auto curve = ClipCurve::make (clipMode, curveShape);
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float g = inputGainSmoother.getNextValue();
+        const float s = shapeSmoother.getNextValue();
+        const float o = outputGainSmoother.getNextValue();
+        const float m = masterGainSmoother.getNextValue();
+        const float w = mixSmoother.getNextValue();
+        const float e = edgeSmoother.getNextValue();
+        const float p = lowProtectSmoother.getNextValue();
+        const float ceil = ceilingSmoother.getNextValue();
+        const float pw = powerSmoother.getNextValue();
+
+        if (s != curveShape)
+        {
+            curveShape = s;
+            curve = ClipCurve::make (clipMode, s);
+        }
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            float& sample = channels[c][i];
+            const float x = sanitise (sample);
+            const auto fe = FrontEnd::run (x, g, e, p, dcFilters[c], lowProtectFilters[c], edgeFilters[c]);
+            acc.inputPeak[c] = juce::jmax (acc.inputPeak[c], std::abs (fe.gained));
+
+            const float out = outputStage (curve.apply (fe.pre), fe.lowBack, x, o, m, w, ceil, pw, acc.clipSum);
+            acc.outputPeak[c] = juce::jmax (acc.outputPeak[c], std::abs (out));
+            sample = out;
+        }
+    }
+}
+
+void OstrelAudioProcessor::processOversampled (float* const* channels, int numChannels, int numSamples, int clipMode,
+                                               int osIndex) noexcept
+{
+    auto& acc = accumulators;
+    auto* gains = workArrays[inputGainArray].data();
+    auto* shapes = workArrays[shapeArray].data();
+    auto* outGains = workArrays[outputGainArray].data();
+    auto* masters = workArrays[masterGainArray].data();
+    auto* mixes = workArrays[mixArray].data();
+    auto* ceilings = workArrays[ceilingArray].data();
+    auto* powers = workArrays[powerArray].data();
+
+    for (auto* buffer : { &clipBuffer, &dryBuffer, &lowBandBuffer })
+        buffer->clear (0, numSamples);
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float g = gains[i] = inputGainSmoother.getNextValue();
+        shapes[i] = shapeSmoother.getNextValue();
+        outGains[i] = outputGainSmoother.getNextValue();
+        masters[i] = masterGainSmoother.getNextValue();
+        mixes[i] = mixSmoother.getNextValue();
+        const float e = edgeSmoother.getNextValue();
+        const float p = lowProtectSmoother.getNextValue();
+        ceilings[i] = ceilingSmoother.getNextValue();
+        powers[i] = powerSmoother.getNextValue();
+
+        const int wpos = delayWritePosition;
+        int rpos = wpos - currentLatency;
+        while (rpos < 0)
+            rpos += delayRingSize;
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const float x = sanitise (channels[c][i]);
+            const auto fe = FrontEnd::run (x, g, e, p, dcFilters[c], lowProtectFilters[c], edgeFilters[c]);
+            acc.inputPeak[c] = juce::jmax (acc.inputPeak[c], std::abs (fe.gained));
+
+            auto* dryRing = dryDelayRing.getWritePointer (c);
+            auto* lowRing = lowBandDelayRing.getWritePointer (c);
+            dryRing[wpos] = x;
+            lowRing[wpos] = fe.lowBack;
+
+            clipBuffer.setSample (c, i, fe.pre);
+            dryBuffer.setSample (c, i, dryRing[rpos]);
+            lowBandBuffer.setSample (c, i, lowRing[rpos]);
+        }
+
+        if (++delayWritePosition >= delayRingSize)
+            delayWritePosition = 0;
+    }
+
+    if (numSamples > 0)
+    {
+        auto& oversampler = *oversamplers[(size_t) osIndex];
+        auto block = juce::dsp::AudioBlock<float> (clipBuffer).getSubBlock (0, (size_t) numSamples);
+        auto up = oversampler.processSamplesUp (block);
+        const int factor = 1 << osIndex;
+
+        for (size_t c = 0; c < up.getNumChannels(); ++c)
+        {
+            auto* data = up.getChannelPointer (c);
+            float curveShape = shapes[0];
+            auto curve = ClipCurve::make (clipMode, curveShape);
+
+            // The shape changes once per base-rate sample: sample j uses shapes[j / factor].
+            for (int i = 0; i < numSamples; ++i, data += factor)
+            {
+                if (shapes[i] != curveShape)
+                {
+                    curveShape = shapes[i];
+                    curve = ClipCurve::make (clipMode, curveShape);
+                }
+
+                for (int k = 0; k < factor; ++k)
+                    data[k] = curve.apply (data[k]);
+            }
+        }
+
+        oversampler.processSamplesDown (block);
+    }
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const float out =
+                outputStage (clipBuffer.getSample (c, i), lowBandBuffer.getSample (c, i), dryBuffer.getSample (c, i),
+                             outGains[i], masters[i], mixes[i], ceilings[i], powers[i], acc.clipSum);
+            acc.outputPeak[c] = juce::jmax (acc.outputPeak[c], std::abs (out));
+            channels[c][i] = out;
+        }
+    }
+}
+
+//==============================================================================
+float OstrelAudioProcessor::levelFromSample (float v) noexcept
+{
+    const float magnitude = std::abs (v);
+
+    if (! (magnitude > 0.000001f))
+        return 0.0f;
+
+    const float db = juce::jmax (-72.0f, 20.0f * std::log10 (magnitude));
+    return juce::jlimit (0.0f, 1.0f, (db + 60.0f) / 60.0f);
+}
+
+void OstrelAudioProcessor::publishMeters (int numSamples, int numChannels) noexcept
+{
+    // The meter scale is monotonic in |v|, so converting the block's largest magnitude gives the
+    // same value as taking the largest converted sample.
+    const auto& acc = accumulators;
+    const auto decay = [] (std::atomic<float>& meter, float factor, float peak)
+    { meter.store (juce::jmax (meter.load() * factor, peak)); };
+
+    decay (inputLevel[0], 0.87f, levelFromSample (acc.inputPeak[0]));
+    decay (outputLevel[0], 0.87f, levelFromSample (acc.outputPeak[0]));
+    decay (inputLevel[1], 0.87f, levelFromSample (acc.inputPeak[1]));
+    decay (outputLevel[1], 0.87f, levelFromSample (acc.outputPeak[1]));
+
+    const auto divisor = (float) juce::jmax (1, numSamples * juce::jmax (1, numChannels));
+    decay (clipAmount, 0.86f, juce::jlimit (0.0f, 1.0f, 6.0f * acc.clipSum / divisor));
+}
+
+//==============================================================================
+void OstrelAudioProcessor::setParamValue (const juce::String& parameterID, float value)
+{
+    if (auto* parameter = apvts.getParameter (parameterID))
+        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+}
+
+void OstrelAudioProcessor::parameterChanged (const juce::String&, float)
+{
+    if (! suppressModified.load())
+        currentPresetModified.store (true);
+}
+
+void OstrelAudioProcessor::setCurrentPresetInfo (const juce::String& name, bool isUser, bool modified)
+{
+    {
+        const juce::ScopedLock lock (presetInfoLock);
+        currentPresetName = name.isEmpty() ? juce::String ("Presets") : name;
+        currentPresetIsUser = isUser;
+    }
+
+    currentPresetModified.store (modified);
+}
+
+juce::String OstrelAudioProcessor::getCurrentPresetName() const
+{
+    const juce::ScopedLock lock (presetInfoLock);
+    return currentPresetName;
+}
+
+bool OstrelAudioProcessor::isCurrentPresetUser() const
+{
+    const juce::ScopedLock lock (presetInfoLock);
+    return currentPresetIsUser;
+}
+
+// The VST3 wrapper publishes a program list for a single program, and a program without a name
+// fails validation.
+const juce::String OstrelAudioProcessor::getProgramName (int) { return "Default"; }
+
+//==============================================================================
+void OstrelAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    auto state = apvts.copyState();
+
+    {
+        const juce::ScopedLock lock (presetInfoLock);
+        state.setProperty ("uiCurrentPresetName", currentPresetName, nullptr);
+        state.setProperty ("uiCurrentPresetIsUser", currentPresetIsUser, nullptr);
+    }
+
+    state.setProperty ("uiCurrentPresetModified", currentPresetModified.load(), nullptr);
+
+    if (state.isValid())
+        if (auto xml = state.createXml())
+            copyXmlToBinary (*xml, destData);
+}
+
+void OstrelAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    // getXmlFromBinary checks the magic, the length and the XML, and cuts the length to the data.
+    const auto xml = getXmlFromBinary (data, sizeInBytes);
+
+    if (xml == nullptr)
+        return;
+
+    auto state = juce::ValueTree::fromXml (*xml);
+
+    if (! state.isValid())
+        return;
+
+    const auto name = state.getProperty ("uiCurrentPresetName", "Presets").toString();
+    const bool isUser = state.getProperty ("uiCurrentPresetIsUser", false);
+    const bool modified = state.getProperty ("uiCurrentPresetModified", false);
+
+    suppressModified.store (true);
+    apvts.replaceState (completeParameterTree (std::move (state)));
+    suppressModified.store (false);
+
+    setCurrentPresetInfo (name, isUser, modified);
+}
+
+juce::ValueTree OstrelAudioProcessor::completeParameterTree (juce::ValueTree tree) const
+{
+    for (auto* id : ParamIDs::all)
+    {
+        const float present = apvts.getRawParameterValue (id)->load();
+        bool found = false;
+
+        // The framework applies every child that names a parameter, so each one is checked.
+        for (auto child : tree)
+        {
+            if (child.getProperty ("id").toString() != id)
+                continue;
+
+            found = true;
+
+            if (child.hasProperty ("value") && ! std::isfinite ((double) child.getProperty ("value")))
+                child.setProperty ("value", present, nullptr);
+        }
+
+        // replaceState would reset a parameter without a child to its default.
+        if (! found)
+        {
+            juce::ValueTree child ("PARAM");
+            child.setProperty ("id", id, nullptr);
+            child.setProperty ("value", present, nullptr);
+            tree.appendChild (child, nullptr);
+        }
+    }
+
+    return tree;
+}
+
+juce::AudioProcessorEditor* OstrelAudioProcessor::createEditor()
+{
+    return new juce::GenericAudioProcessorEditor (*this);
+}
+
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() { return new OstrelAudioProcessor(); }

@@ -1,0 +1,167 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+/** Ostrel's audio processor: a stereo peak shaper and loudness clipper.
+
+    The chain, per channel: input gain, an 18 Hz high-pass, a split into a 150 Hz low band and a
+    2.2 kHz high band, a clipping curve (Soft, Hard or Punch, optionally at 2×, 4× or 8×
+    oversampling), output gain, a hard clip at the ceiling, the latency-aligned dry/wet mix, the
+    master gain and the power crossfade. Latency is 0 at the base rate and the selected
+    oversampler's integer latency otherwise; it is reported from the audio thread when the
+    oversampling choice changes.
+
+    Mono and stereo layouts (input width equal to output width) are accepted.
+*/
+class OstrelAudioProcessor : public juce::AudioProcessor, private juce::AudioProcessorValueTreeState::Listener
+{
+public:
+    OstrelAudioProcessor();
+    ~OstrelAudioProcessor() override;
+
+    static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
+
+    //==============================================================================
+    void prepareToPlay (double sampleRate, int samplesPerBlock) override;
+    void releaseResources() override;
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlock;
+
+    //==============================================================================
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override { return true; }
+
+    const juce::String getName() const override { return "Ostrel"; }
+    bool acceptsMidi() const override { return false; }
+    bool producesMidi() const override { return false; }
+    bool isMidiEffect() const override { return false; }
+    double getTailLengthSeconds() const override { return 0.05; }
+
+    int getNumPrograms() override { return 1; }
+    int getCurrentProgram() override { return 0; }
+    void setCurrentProgram (int) override {}
+    const juce::String getProgramName (int) override;
+    void changeProgramName (int, const juce::String&) override {}
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==============================================================================
+    /** Sets a parameter from a value in its own units (dB, percent, choice index) and notifies
+        the host. An unknown ID does nothing.
+    */
+    void setParamValue (const juce::String& parameterID, float value);
+
+    /** Maps a sample to the meter scale: linear in dB from −60 dBFS (0) to 0 dBFS (1). */
+    static float levelFromSample (float v) noexcept;
+
+    /** The current-preset record. The name and user flag are read under presetInfoLock. */
+    void setCurrentPresetInfo (const juce::String& name, bool isUser, bool modified);
+    juce::String getCurrentPresetName() const;
+    bool isCurrentPresetUser() const;
+    bool isCurrentPresetModified() const noexcept { return currentPresetModified.load(); }
+
+    /** The latency last reported to the host, in samples. */
+    int getCurrentLatency() const noexcept { return currentLatency; }
+
+    //==============================================================================
+    juce::AudioProcessorValueTreeState apvts;
+
+private:
+    void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    /** Prepares a restored parameter tree for replaceState: a parameter that the tree does not
+        mention, or whose stored value is not a finite number, keeps its present value.
+    */
+    juce::ValueTree completeParameterTree (juce::ValueTree tree) const;
+
+    /** Processes numSamples samples (at most the prepared block size) of the given channels as
+        one block: smoothers, latency check, chain and meters.
+    */
+    void processChunk (float* const* channels, int numChannels, int numSamples) noexcept;
+    void processBaseRate (float* const* channels, int numChannels, int numSamples, int clipMode) noexcept;
+    void processOversampled (float* const* channels, int numChannels, int numSamples, int clipMode,
+                             int osIndex) noexcept;
+    void publishMeters (int numSamples, int numChannels) noexcept;
+    void setSmootherTargets() noexcept;
+
+    juce::dsp::IIR::Filter<float> lowProtectFilters[2];
+    juce::dsp::IIR::Filter<float> edgeFilters[2];
+    juce::dsp::IIR::Filter<float> dcFilters[2];
+
+    std::array<std::unique_ptr<juce::dsp::Oversampling<float>>, 4> oversamplers;
+
+    juce::AudioBuffer<float> clipBuffer, dryBuffer, lowBandBuffer;
+    juce::AudioBuffer<float> dryDelayRing, lowBandDelayRing;
+
+    double currentSampleRate = 44100.0;
+    int numProcessChannels = 2;
+    int delayRingSize = 0;
+    int delayWritePosition = 0;
+    int currentLatency = 0;
+
+    juce::SmoothedValue<float> inputGainSmoother, shapeSmoother, outputGainSmoother, masterGainSmoother, mixSmoother,
+        edgeSmoother, lowProtectSmoother, ceilingSmoother, powerSmoother;
+
+public:
+    std::atomic<float> inputLevel[2] { 0.0f, 0.0f };
+    std::atomic<float> outputLevel[2] { 0.0f, 0.0f };
+    std::atomic<float> clipAmount { 0.0f };
+
+    juce::CriticalSection presetInfoLock;
+
+private:
+    juce::String currentPresetName { "Presets" };
+    bool currentPresetIsUser = false;
+    std::atomic<bool> currentPresetModified { false };
+    std::atomic<bool> suppressModified { false };
+
+    //==============================================================================
+    // Per-block working data, sized in prepareToPlay so the audio thread never allocates.
+    enum WorkArray
+    {
+        inputGainArray,
+        shapeArray,
+        outputGainArray,
+        masterGainArray,
+        mixArray,
+        ceilingArray,
+        powerArray,
+        numWorkArrays
+    };
+
+    std::array<std::vector<float>, numWorkArrays> workArrays;
+    int preparedBlockSize = 0;
+
+    struct BlockAccumulators
+    {
+        float inputPeak[2] {};  // largest |sample| at the input tap
+        float outputPeak[2] {}; // largest |sample| at the output tap
+        float clipSum = 0.0f;
+    } accumulators;
+
+    // Raw parameter values, looked up once at construction.
+    struct RawParameters
+    {
+        std::atomic<float>* power = nullptr;
+        std::atomic<float>* mode = nullptr;
+        std::atomic<float>* input = nullptr;
+        std::atomic<float>* shape = nullptr;
+        std::atomic<float>* ceiling = nullptr;
+        std::atomic<float>* output = nullptr;
+        std::atomic<float>* master = nullptr;
+        std::atomic<float>* mix = nullptr;
+        std::atomic<float>* edge = nullptr;
+        std::atomic<float>* lowProtect = nullptr;
+        std::atomic<float>* oversampling = nullptr;
+    } raw;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OstrelAudioProcessor)
+};

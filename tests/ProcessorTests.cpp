@@ -1,0 +1,9 @@
+#include "PluginProcessor.h"
+
+#include <gtest/gtest.h>
+
+TEST (Processor, ReportsItsName)
+{
+    OstrelAudioProcessor processor;
+    EXPECT_EQ (processor.getName(), "Ostrel");
+}
