@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config git
     juce-modules-source
-    libflac-dev libvorbis-dev libogg-dev
+    libflac-dev libvorbis-dev libogg-dev libebur128-dev
     libfreetype-dev libfontconfig1-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
     libasound2-dev libgl-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
