@@ -131,7 +131,9 @@ protected:
     void SetUp() override
     {
         removeAppDataFolders();
-        processor = std::make_unique<OstrelAudioProcessor>();
+
+        if (! HasFatalFailure())
+            processor = std::make_unique<OstrelAudioProcessor>();
     }
 
     void TearDown() override { processor.reset(); }
