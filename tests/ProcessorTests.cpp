@@ -470,7 +470,7 @@ TEST (ProcessorPreparation, PreparesRingsAndReportsNoLatency)
 
     const Case cases[] = {
         { 512, std::max (512 + maxLatency, 504) + 8 },
-        { 0, std::max (maxLatency, 504) + 8 },
+        { 0, std::max (maxLatency, 504) + 8 }, // 512 unless an oversampler is slower than 504 samples
         { 2048, 2048 + maxLatency + 8 },
     };
 
@@ -481,8 +481,6 @@ TEST (ProcessorPreparation, PreparesRingsAndReportsNoLatency)
         EXPECT_EQ (processor->getDelayRingSize(), c.ringSize);
         EXPECT_EQ (processor->getLatencySamples(), 0);
     }
-
-    EXPECT_EQ (makePrepared ({}, 0)->getDelayRingSize(), 512);
 }
 
 TEST (ProcessorPreparation, RepreparingAfterProcessingReportsNoLatencyAgain)
