@@ -12,7 +12,8 @@ namespace
 constexpr float pi = juce::MathConstants<float>::pi;
 
 // The brand mark: a ring around a clipped wave, in a 0 0 100 100 view box.
-constexpr const char* logoSvg = R"svg(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100" width="100" height="100">
+constexpr const char* logoSvg =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100" width="100" height="100">
   <circle cx="50" cy="50" r="42" fill="none" stroke="#8c8881" stroke-width="4"/>
   <path d="M18 50 C24 50 27 32 34 32 L42 32 C48 32 50 50 50 50 C50 50 52 68 58 68 L66 68 C73 68 76 50 82 50"
         fill="none" stroke="#c8701e" stroke-width="5" stroke-linecap="round" stroke-linejoin="round"/>
