@@ -65,8 +65,8 @@ OstrelGUI::OstrelGUI (OstrelAudioProcessor& p) : processor (p)
     }
 
     // The power button toggles itself and its attachment writes the new state to "power" as one
-    // gesture. The attachment reports every parameter change back to the button as a click, so a
-    // click handler that flipped "power" itself would flip it again on each change, endlessly.
+    // gesture. The attachment reports every change of "power" back to the button as a click, so a
+    // click handler that flipped "power" would undo changes arriving from the host's threads.
     powerButton.setClickingTogglesState (true);
     addAndMakeVisible (powerButton);
 
