@@ -38,7 +38,7 @@ const ProcessRig::Signal allSignals[] { ProcessRig::Signal::silence, ProcessRig:
 bool runSignals (ProcessRig& rig, std::mt19937& rng, const Options& options)
 {
     const auto maxBlock = rig.getMaxBlockSize();
-    const auto samplesPerSignal = std::max (4 * maxBlock, 256 * options.strictness);
+    const auto samplesPerSignal = std::max (4 * maxBlock, 512 * options.strictness);
 
     for (const auto signal : allSignals)
     {

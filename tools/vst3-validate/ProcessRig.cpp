@@ -58,9 +58,10 @@ void ProcessRig::allocateBuses (Vst::BusDirection direction, std::vector<Bus>& b
         auto& bus = buses[(std::size_t) b];
         const auto numChannels = Vst::SpeakerArr::getChannelCount (arrangement);
 
+        bus.numChannels = (std::size_t) std::max (numChannels, 0);
+
         for (int c = 0; c < numChannels; ++c)
         {
-            bus.channels.push_back (c);
             bus.channels32.emplace_back ((std::size_t) maxBlock);
             bus.channels64.emplace_back ((std::size_t) maxBlock);
         }
@@ -95,7 +96,7 @@ bool ProcessRig::start (double sampleRate, int maxBlockSize, int32 sampleSize, b
     // In place, each output channel shares the input channel's memory where there is one.
     if (inPlace)
         for (std::size_t b = 0; b < outputs.size() && b < inputs.size(); ++b)
-            for (std::size_t c = 0; c < outputs[b].channels.size() && c < inputs[b].channels.size(); ++c)
+            for (std::size_t c = 0; c < outputs[b].numChannels && c < inputs[b].numChannels; ++c)
             {
                 outputs[b].pointers32[c] = inputs[b].pointers32[c];
                 outputs[b].pointers64[c] = inputs[b].pointers64[c];
@@ -137,7 +138,7 @@ void ProcessRig::fillInput (int numSamples, Signal signal)
 
     for (auto& bus : inputs)
     {
-        for (std::size_t c = 0; c < bus.channels.size(); ++c)
+        for (std::size_t c = 0; c < bus.numChannels; ++c)
         {
             for (int i = 0; i < numSamples; ++i)
             {
@@ -198,13 +199,13 @@ void ProcessRig::addRandomAutomation (int numSamples)
     }
 }
 
-void ProcessRig::bindBuffers (std::vector<Vst::AudioBusBuffers>& buffers, std::vector<Bus>& buses, int)
+void ProcessRig::bindBuffers (std::vector<Vst::AudioBusBuffers>& buffers, std::vector<Bus>& buses)
 {
     buffers.assign (buses.size(), {});
 
     for (std::size_t b = 0; b < buses.size(); ++b)
     {
-        buffers[b].numChannels = (int32) buses[b].channels.size();
+        buffers[b].numChannels = (int32) buses[b].numChannels;
         buffers[b].silenceFlags = 0;
 
         if (symbolicSize == Vst::kSample64)
@@ -218,7 +219,7 @@ bool ProcessRig::checkOutput (int numSamples, Signal signal)
 {
     for (std::size_t b = 0; b < outputs.size(); ++b)
     {
-        for (std::size_t c = 0; c < outputs[b].channels.size(); ++c)
+        for (std::size_t c = 0; c < outputs[b].numChannels; ++c)
         {
             for (int i = 0; i < numSamples; ++i)
             {
@@ -251,7 +252,7 @@ bool ProcessRig::process (int numSamples, Signal signal, bool automate)
     // Output samples start as NaN, so a sample the plug-in does not write is caught.
     if (! inPlaceBuffers)
         for (auto& bus : outputs)
-            for (std::size_t c = 0; c < bus.channels.size(); ++c)
+            for (std::size_t c = 0; c < bus.numChannels; ++c)
                 for (int i = 0; i < numSamples; ++i)
                 {
                     bus.channels32[c][(std::size_t) i] = std::numeric_limits<float>::quiet_NaN();
@@ -261,8 +262,8 @@ bool ProcessRig::process (int numSamples, Signal signal, bool automate)
     if (automate)
         addRandomAutomation (numSamples);
 
-    bindBuffers (inputBuffers, inputs, numSamples);
-    bindBuffers (outputBuffers, outputs, numSamples);
+    bindBuffers (inputBuffers, inputs);
+    bindBuffers (outputBuffers, outputs);
 
     context.state = Vst::ProcessContext::kPlaying | Vst::ProcessContext::kTempoValid
                     | Vst::ProcessContext::kTimeSigValid | Vst::ProcessContext::kProjectTimeMusicValid;

@@ -50,7 +50,7 @@ public:
 
     int getMaxBlockSize() const noexcept { return maxBlock; }
     double getSampleRate() const noexcept { return rate; }
-    int getNumOutputChannels (int bus) const { return (int) outputs[(std::size_t) bus].channels.size(); }
+    int getNumOutputChannels (int bus) const { return (int) outputs[(std::size_t) bus].numChannels; }
 
     /** Where the rig is, for failure messages: rate, block size, precision. */
     std::string where() const;
@@ -62,14 +62,14 @@ private:
         std::vector<std::vector<double>> channels64;
         std::vector<float*> pointers32;
         std::vector<double*> pointers64;
-        std::vector<int> channels; // one entry per channel (its index)
+        std::size_t numChannels = 0;
     };
 
     void allocateBuses (Steinberg::Vst::BusDirection direction, std::vector<Bus>& buses);
     void fillInput (int numSamples, Signal signal);
     void addRandomAutomation (int numSamples);
     bool checkOutput (int numSamples, Signal signal);
-    void bindBuffers (std::vector<Steinberg::Vst::AudioBusBuffers>& buffers, std::vector<Bus>& buses, int numSamples);
+    void bindBuffers (std::vector<Steinberg::Vst::AudioBusBuffers>& buffers, std::vector<Bus>& buses);
 
     PluginInstance& instance;
     std::mt19937& rng;
