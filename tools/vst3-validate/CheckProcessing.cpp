@@ -113,6 +113,78 @@ bool setMainArrangement (PluginInstance& instance, Vst::SpeakerArrangement arran
     return instance.processor->setBusArrangements (ins.data(), numIn, outs.data(), numOut) == kResultTrue;
 }
 
+/** After loud input, silence must die away once the reported tail and latency have passed; a
+    plug-in that keeps ringing (or oscillating) fails.
+*/
+void checkTailDecays (IPluginFactory& factory, FUnknown* host, const Options& options)
+{
+    report::setStep ("silence after noise decays within the tail");
+    PluginInstance instance (factory, host);
+    std::mt19937 rng (options.seed);
+    ProcessRig rig (instance, rng, options.outputBound);
+    constexpr int block = 512;
+
+    if (! instance.isValid() || ! rig.start (48000.0, block))
+        return;
+
+    for (int i = 0; i < 40; ++i)
+        rig.process (block, ProcessRig::Signal::noise, false);
+
+    const auto tail = instance.processor->getTailSamples();
+
+    if (tail == Vst::kInfiniteTail)
+        return;
+
+    const auto latency = instance.processor->getLatencySamples();
+    const auto silentSamples = (long long) tail + latency + 24000; // and half a second more
+    double peak = 0.0;
+
+    for (long long done = 0; done < silentSamples; done += block)
+    {
+        rig.process (block, ProcessRig::Signal::silence, false);
+        peak = rig.getLastOutputPeak();
+    }
+
+    report::expect (peak < 1e-3, "the output still peaks at " + std::to_string (peak) + " after "
+                                     + std::to_string (silentSamples) + " samples of silence (tail "
+                                     + std::to_string (tail) + ", latency " + std::to_string (latency) + ")");
+}
+
+/** Two instances fed the same input and automation give the same output, sample for sample:
+    a difference means uninitialised or shared state.
+*/
+void checkDeterminism (IPluginFactory& factory, FUnknown* host, const Options& options)
+{
+    report::setStep ("two instances give the same output");
+    std::vector<double> outputs[2];
+
+    for (auto& output : outputs)
+    {
+        PluginInstance instance (factory, host);
+        std::mt19937 rng (options.seed);
+        ProcessRig rig (instance, rng, options.outputBound);
+
+        if (! instance.isValid() || ! rig.start (44100.0, 256))
+            return;
+
+        for (int i = 0; i < 10 * options.strictness; ++i)
+        {
+            rig.process (256, ProcessRig::Signal::noise, true);
+            rig.appendLastOutput (output);
+        }
+    }
+
+    std::size_t firstDifference = 0;
+
+    while (firstDifference < outputs[0].size() && firstDifference < outputs[1].size()
+           && outputs[0][firstDifference] == outputs[1][firstDifference])
+        ++firstDifference;
+
+    report::expect (outputs[0].size() == outputs[1].size() && firstDifference == outputs[0].size(),
+                    "the outputs differ from sample " + std::to_string (firstDifference) + " of "
+                        + std::to_string (outputs[0].size()));
+}
+
 struct Variant
 {
     const char* name;
@@ -165,6 +237,11 @@ void checkProcessing (const Options& options)
             }
         }
     }
+
+    checkTailDecays (*module->getFactory(), &host, options);
+
+    if (options.strictness >= 3)
+        checkDeterminism (*module->getFactory(), &host, options);
 
     const auto subsetRates = spread (allRates, 3);
     const auto subsetBlocks = spread (allBlockSizes, (std::size_t) (2 + options.strictness / 2));

@@ -215,8 +215,20 @@ void ProcessRig::bindBuffers (std::vector<Vst::AudioBusBuffers>& buffers, std::v
     }
 }
 
+void ProcessRig::appendLastOutput (std::vector<double>& samples) const
+{
+    for (const auto& bus : outputs)
+        for (std::size_t c = 0; c < bus.numChannels; ++c)
+            for (int i = 0; i < lastBlockSize; ++i)
+                samples.push_back (symbolicSize == Vst::kSample64 ? bus.pointers64[c][i]
+                                                                  : (double) bus.pointers32[c][i]);
+}
+
 bool ProcessRig::checkOutput (int numSamples, Signal signal)
 {
+    lastBlockSize = numSamples;
+    lastPeak = 0.0;
+
     for (std::size_t b = 0; b < outputs.size(); ++b)
     {
         for (std::size_t c = 0; c < outputs[b].numChannels; ++c)
@@ -227,7 +239,10 @@ bool ProcessRig::checkOutput (int numSamples, Signal signal)
                     symbolicSize == Vst::kSample64 ? outputs[b].pointers64[c][i] : (double) outputs[b].pointers32[c][i];
 
                 if (std::isfinite (x) && std::abs (x) <= bound)
+                {
+                    lastPeak = std::max (lastPeak, std::abs (x));
                     continue;
+                }
 
                 if (! reportedBadOutput)
                     report::fail ("output bus " + std::to_string (b) + " channel " + std::to_string (c) + " sample "

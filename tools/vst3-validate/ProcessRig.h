@@ -52,6 +52,12 @@ public:
     double getSampleRate() const noexcept { return rate; }
     int getNumOutputChannels (int bus) const { return (int) outputs[(std::size_t) bus].numChannels; }
 
+    /** The largest |sample| of the last block's outputs. */
+    double getLastOutputPeak() const noexcept { return lastPeak; }
+
+    /** Appends the last block's output samples (every bus and channel) to the list. */
+    void appendLastOutput (std::vector<double>& samples) const;
+
     /** Where the rig is, for failure messages: rate, block size, precision. */
     std::string where() const;
 
@@ -90,6 +96,8 @@ private:
     bool started = false;
     bool reportedBadOutput = false;
     long long sampleClock = 0;
+    int lastBlockSize = 0;
+    double lastPeak = 0.0;
     int blockCounter = 0;
     double phase = 0.0;
 };
