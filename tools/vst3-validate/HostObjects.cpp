@@ -3,7 +3,6 @@
 #include <pluginterfaces/vst/ivstpluginterfacesupport.h>
 
 #include <algorithm>
-#include <cmath>
 #include <poll.h>
 #include <thread>
 

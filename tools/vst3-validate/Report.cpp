@@ -1,14 +1,18 @@
 #include "Report.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace report
 {
 namespace
 {
-int failures = 0;
+// Checks may fail on an audio thread while the main thread reports too.
+std::atomic<int> failures { 0 };
+std::mutex printLock;
 bool verboseOutput = false;
 std::string step;
 char* sharedStep = nullptr;
@@ -18,6 +22,7 @@ std::size_t sharedStepSize = 0;
 void fail (const std::string& message)
 {
     ++failures;
+    const std::lock_guard<std::mutex> guard (printLock);
     std::printf ("  FAIL [%s] %s\n", step.c_str(), message.c_str());
     std::fflush (stdout);
 }
@@ -34,12 +39,13 @@ void info (const std::string& message)
 {
     if (verboseOutput)
     {
+        const std::lock_guard<std::mutex> guard (printLock);
         std::printf ("  %s\n", message.c_str());
         std::fflush (stdout);
     }
 }
 
-int failureCount() { return failures; }
+int failureCount() { return failures.load(); }
 void setVerbose (bool verbose) { verboseOutput = verbose; }
 bool isVerbose() { return verboseOutput; }
 
