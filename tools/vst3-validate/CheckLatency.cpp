@@ -3,6 +3,8 @@
 #include "ProcessRig.h"
 #include "Report.h"
 
+#include <cmath>
+
 using namespace Steinberg;
 
 namespace
@@ -21,6 +23,62 @@ bool latencyRestartSignalled (ComponentHandler& handler, RunLoop& loop, std::chr
         },
         timeout);
     return signalled;
+}
+/** With the bypass on, a plug-in that reports latency must still delay by that latency: the host
+    compensates for it, so an undelayed bypass puts the track early. Finds the delay at which the
+    bypassed output copies the input and compares it with the reported latency.
+*/
+void checkBypassKeepsLatency (PluginInstance& instance, ProcessRig& rig)
+{
+    report::setStep ("bypassed output keeps the reported latency");
+    const auto* bypass = instance.findBypass();
+
+    if (bypass == nullptr || rig.getNumOutputChannels (0) < 1)
+        return;
+
+    for (int i = 0; i < 8; ++i)
+        rig.process (blockSize, ProcessRig::Signal::noise, false);
+
+    const auto latency = (int) instance.processor->getLatencySamples();
+    rig.queueChange (bypass->id, 1.0);
+
+    // A bypass may fade over; a tenth of a second is skipped before comparing.
+    const int settle = (int) (rate / 10), length = 8192;
+    std::vector<double> in, out;
+
+    while ((int) out.size() < settle + length + latency + blockSize)
+    {
+        rig.process (blockSize, ProcessRig::Signal::noise, false);
+
+        for (int i = 0; i < rig.getLastBlockSize(); ++i)
+        {
+            in.push_back (rig.lastInputSample (0, i));
+            out.push_back (rig.lastOutputSample (0, i));
+        }
+    }
+
+    int foundDelay = -1;
+
+    for (int delay = 0; delay <= latency + blockSize && foundDelay < 0; ++delay)
+    {
+        bool copies = true;
+
+        for (int n = settle + delay; n < settle + delay + length && copies; ++n)
+            copies = std::abs (out[(std::size_t) n] - in[(std::size_t) (n - delay)]) < 1e-5;
+
+        if (copies)
+            foundDelay = delay;
+    }
+
+    if (foundDelay < 0)
+        report::info ("the bypassed output is no delayed copy of the input");
+    else
+        report::expect (foundDelay == latency,
+                        "with the bypass on, the output is the input delayed by " + std::to_string (foundDelay)
+                            + " samples, but the reported latency is " + std::to_string (latency) + " samples");
+
+    rig.queueChange (bypass->id, 0.0);
+    rig.process (blockSize, ProcessRig::Signal::noise, false);
 }
 } // namespace
 
@@ -138,6 +196,7 @@ void checkLatency (const Options& options)
         }
     }
 
+    checkBypassKeepsLatency (instance, rig);
     rig.stop();
     instance.reportHandlerProblems();
 }

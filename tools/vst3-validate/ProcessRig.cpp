@@ -215,6 +215,20 @@ void ProcessRig::bindBuffers (std::vector<Vst::AudioBusBuffers>& buffers, std::v
     }
 }
 
+double ProcessRig::lastInputSample (std::size_t channel, int index) const
+{
+    const auto& bus = inputs.at (0);
+    return symbolicSize == Vst::kSample64 ? bus.pointers64.at (channel)[index]
+                                          : (double) bus.pointers32.at (channel)[index];
+}
+
+double ProcessRig::lastOutputSample (std::size_t channel, int index) const
+{
+    const auto& bus = outputs.at (0);
+    return symbolicSize == Vst::kSample64 ? bus.pointers64.at (channel)[index]
+                                          : (double) bus.pointers32.at (channel)[index];
+}
+
 void ProcessRig::appendLastOutput (std::vector<double>& samples) const
 {
     for (const auto& bus : outputs)

@@ -55,6 +55,11 @@ public:
     /** The largest |sample| of the last block's outputs. */
     double getLastOutputPeak() const noexcept { return lastPeak; }
 
+    /** A sample of the last block on the first input or output bus. */
+    double lastInputSample (std::size_t channel, int index) const;
+    double lastOutputSample (std::size_t channel, int index) const;
+    int getLastBlockSize() const noexcept { return lastBlockSize; }
+
     /** Appends the last block's output samples (every bus and channel) to the list. */
     void appendLastOutput (std::vector<double>& samples) const;
 
