@@ -191,6 +191,7 @@ struct Variant
     Vst::SpeakerArrangement arrangement;
     int32 sampleSize;
     bool inPlace;
+    int32 processMode;
 };
 } // namespace
 
@@ -246,9 +247,11 @@ void checkProcessing (const Options& options)
     const auto subsetRates = spread (allRates, 3);
     const auto subsetBlocks = spread (allBlockSizes, (std::size_t) (2 + options.strictness / 2));
 
-    for (const auto& variant : { Variant { "mono", Vst::SpeakerArr::kMono, Vst::kSample32, false },
-                                 Variant { "stereo in place", Vst::SpeakerArr::kStereo, Vst::kSample32, true },
-                                 Variant { "stereo 64-bit", Vst::SpeakerArr::kStereo, Vst::kSample64, false } })
+    for (const auto& variant :
+         { Variant { "mono", Vst::SpeakerArr::kMono, Vst::kSample32, false, Vst::kRealtime },
+           Variant { "stereo in place", Vst::SpeakerArr::kStereo, Vst::kSample32, true, Vst::kRealtime },
+           Variant { "stereo offline", Vst::SpeakerArr::kStereo, Vst::kSample32, false, Vst::kOffline },
+           Variant { "stereo 64-bit", Vst::SpeakerArr::kStereo, Vst::kSample64, false, Vst::kRealtime } })
     {
         report::setStep (std::string ("create instance for ") + variant.name);
         PluginInstance instance (*module->getFactory(), &host);
@@ -278,7 +281,8 @@ void checkProcessing (const Options& options)
                 report::setStep (std::string ("prepare ") + variant.name + " " + std::to_string ((int) rate)
                                  + " Hz, max block " + std::to_string (block));
 
-                if (! rig.start (rate, block, variant.sampleSize, variant.inPlace) || ! runSignals (rig, rng, options))
+                if (! rig.start (rate, block, variant.sampleSize, variant.inPlace, variant.processMode)
+                    || ! runSignals (rig, rng, options))
                     return;
 
                 rig.stop();

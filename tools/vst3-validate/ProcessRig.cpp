@@ -36,7 +36,8 @@ ProcessRig::~ProcessRig() { stop(); }
 std::string ProcessRig::where() const
 {
     return std::to_string ((int) rate) + " Hz, max block " + std::to_string (maxBlock)
-           + (symbolicSize == Vst::kSample64 ? ", 64-bit" : "") + (inPlaceBuffers ? ", in place" : "");
+           + (symbolicSize == Vst::kSample64 ? ", 64-bit" : "") + (inPlaceBuffers ? ", in place" : "")
+           + (mode == Vst::kOffline ? ", offline" : "");
 }
 
 void ProcessRig::allocateBuses (Vst::BusDirection direction, std::vector<Bus>& buses)
@@ -74,17 +75,18 @@ void ProcessRig::allocateBuses (Vst::BusDirection direction, std::vector<Bus>& b
     }
 }
 
-bool ProcessRig::start (double sampleRate, int maxBlockSize, int32 sampleSize, bool inPlace)
+bool ProcessRig::start (double sampleRate, int maxBlockSize, int32 sampleSize, bool inPlace, int32 processMode)
 {
     stop();
     rate = sampleRate;
     maxBlock = maxBlockSize;
     symbolicSize = sampleSize;
     inPlaceBuffers = inPlace;
+    mode = processMode;
     reportedBadOutput = false;
     sampleClock = 0;
 
-    Vst::ProcessSetup setup { Vst::kRealtime, sampleSize, maxBlockSize, sampleRate };
+    Vst::ProcessSetup setup { processMode, sampleSize, maxBlockSize, sampleRate };
 
     if (! report::expect (instance.processor->setupProcessing (setup) == kResultOk,
                           "setupProcessing failed at " + where()))
@@ -304,7 +306,7 @@ bool ProcessRig::process (int numSamples, Signal signal, bool automate)
     context.timeSigDenominator = 4;
 
     Vst::ProcessData data;
-    data.processMode = Vst::kRealtime;
+    data.processMode = mode;
     data.symbolicSampleSize = symbolicSize;
     data.numSamples = numSamples;
     data.numInputs = (int32) inputBuffers.size();
@@ -339,7 +341,7 @@ bool ProcessRig::flushParameters (bool withEmptyBuses)
     std::vector<Vst::AudioBusBuffers> emptyIn (inputs.size()), emptyOut (outputs.size());
 
     Vst::ProcessData data;
-    data.processMode = Vst::kRealtime;
+    data.processMode = mode;
     data.symbolicSampleSize = symbolicSize;
     data.numSamples = 0;
     data.inputParameterChanges = &inputChanges;

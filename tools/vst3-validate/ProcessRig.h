@@ -25,10 +25,11 @@ public:
     ~ProcessRig();
 
     /** setupProcessing, setActive (true) and setProcessing (true) with buffers for every bus.
-        In place means the output buffers are the input buffers, as some hosts arrange it.
+        In place means the output buffers are the input buffers, as some hosts arrange it. The
+        process mode is realtime, prefetch or offline (rendering).
     */
     bool start (double sampleRate, int maxBlockSize, Steinberg::int32 sampleSize = Steinberg::Vst::kSample32,
-                bool inPlace = false);
+                bool inPlace = false, Steinberg::int32 processMode = Steinberg::Vst::kRealtime);
 
     /** setProcessing (false) and setActive (false). */
     void stop();
@@ -98,6 +99,7 @@ private:
     int maxBlock = 0;
     Steinberg::int32 symbolicSize = Steinberg::Vst::kSample32;
     bool inPlaceBuffers = false;
+    Steinberg::int32 mode = Steinberg::Vst::kRealtime;
     bool started = false;
     bool reportedBadOutput = false;
     long long sampleClock = 0;
