@@ -16,3 +16,5 @@ renderer=build/tools/ostrel-render/ostrel_render_artefacts/Release/ostrel-render
 mkdir -p build/renders
 echo
 "$renderer" -o build/renders/demo-default.wav
+echo
+"$renderer" --preset "Punchy Drums" -o build/renders/demo-punchy-drums.wav

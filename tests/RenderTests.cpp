@@ -128,24 +128,50 @@ TEST_F (RenderTest, OutputEqualsProcessBlockShiftedByTheLatency)
         int oversampling;
         int mode;
         int block;
+        const char* preset = "";
+        const char* userPreset = "";
     };
 
-    const Case cases[] = { { 2, 2, 2, 512 }, { 2, 0, 0, 256 }, { 1, 3, 1, 100 }, { 2, 1, 2, 64 } };
+    // A user preset in the test's home folder, which the renderer shares.
+    {
+        OstrelAudioProcessor author;
+        author.setParamValue ("mode", 0.0f);
+        author.setParamValue ("shape", 75.0f);
+        author.setParamValue ("mix", 60.0f);
+        ASSERT_TRUE (author.saveUserPreset ("Render Test"));
+    }
+
+    const Case cases[] = { { 2, 2, 2, 512 },
+                           { 2, 0, 0, 256 },
+                           { 1, 3, 1, 100 },
+                           { 2, 1, 2, 64 },
+                           { 2, 2, 2, 512, "Punchy Drums" },
+                           { 1, 1, 0, 128, "", "Render Test" } };
     const double rate = 44100.0;
 
     for (const auto& c : cases)
     {
         SCOPED_TRACE ("channels " + std::to_string (c.channels) + ", oversampling " + std::to_string (c.oversampling)
-                      + ", block " + std::to_string (c.block));
+                      + ", block " + std::to_string (c.block) + ", preset " + c.preset + c.userPreset);
 
         const auto input = testSignal (c.channels, 9001, rate);
         const auto inFile = folder.getChildFile ("in.wav"), outFile = folder.getChildFile ("out.wav");
         writeFloatWav (inFile, input, rate);
 
-        const auto run = runRenderer (folder, { inFile.getFullPathName(), "-o", outFile.getFullPathName(), "--float",
-                                                "--json", "--block", juce::String (c.block), "--set",
-                                                "oversampling=" + juce::String (c.oversampling), "--set",
-                                                "mode=" + juce::String (c.mode), "--set", "input=6" });
+        juce::StringArray args {
+            inFile.getFullPathName(), "-o", outFile.getFullPathName(), "--float", "--json", "--block",
+            juce::String (c.block)
+        };
+
+        if (*c.preset != 0)
+            args.addArray ({ "--preset", c.preset });
+        else if (*c.userPreset != 0)
+            args.addArray ({ "--user-preset", c.userPreset });
+
+        args.addArray ({ "--set", "oversampling=" + juce::String (c.oversampling), "--set",
+                         "mode=" + juce::String (c.mode), "--set", "input=6" });
+
+        const auto run = runRenderer (folder, args);
         ASSERT_EQ (run.exitCode, 0) << run.err;
 
         // The same input through processBlock, in the same blocks, followed by silence.
@@ -155,6 +181,12 @@ TEST_F (RenderTest, OutputEqualsProcessBlockShiftedByTheLatency)
         layout.inputBuses.add (set);
         layout.outputBuses.add (set);
         ASSERT_TRUE (processor.setBusesLayout (layout));
+
+        if (*c.preset != 0)
+            processor.applyFactoryPreset (c.preset);
+        else if (*c.userPreset != 0)
+            ASSERT_TRUE (processor.loadUserPreset (c.userPreset));
+
         processor.setParamValue ("oversampling", (float) c.oversampling);
         processor.setParamValue ("mode", (float) c.mode);
         processor.setParamValue ("input", 6.0f);
@@ -226,6 +258,11 @@ TEST_F (RenderTest, BadInputGivesItsMessageAndExitCodeAndLeavesNoFile)
           { folder.getChildFile ("notes.wav").getFullPathName(), "-o", out },
           3,
           "unknown or unsupported audio format" },
+        { "unknown preset", { goodPath, "-o", out, "--preset", "Punchy Drum" }, 2, "unknown preset" },
+        { "unknown user preset",
+          { goodPath, "-o", out, "--user-preset", "Nobody's" },
+          2,
+          "unknown or unreadable user preset" },
         { "unknown parameter ID", { goodPath, "-o", out, "--set", "loudness=3" }, 2, "unknown parameter ID" },
         { "value not a number", { goodPath, "-o", out, "--set", "input=loud" }, 2, "is not a number" },
         { "value out of range", { goodPath, "-o", out, "--set", "ceiling=3" }, 2, "out of range" },

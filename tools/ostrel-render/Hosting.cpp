@@ -37,6 +37,23 @@ HostedProcessor createBuiltInProcessor (const Options& options, int numChannels)
     if (! ostrel->setBusesLayout (layoutFor (numChannels)))
         fail (ExitCode::input, "the processor does not accept " + juce::String (numChannels) + " channels");
 
+    // A preset first, so that --set values adjust it.
+    if (options.preset.isNotEmpty())
+    {
+        if (! OstrelAudioProcessor::factoryPresetNames.contains (options.preset))
+            fail (ExitCode::usage, "unknown preset " + quoted (options.preset) + " (factory presets: "
+                                       + OstrelAudioProcessor::factoryPresetNames.joinIntoString (", ") + ")");
+
+        ostrel->applyFactoryPreset (options.preset);
+    }
+
+    if (options.userPreset.isNotEmpty() && ! ostrel->loadUserPreset (options.userPreset))
+    {
+        const auto names = ostrel->getUserPresetNames();
+        fail (ExitCode::usage, "unknown or unreadable user preset " + quoted (options.userPreset) + " (your presets: "
+                                   + (names.isEmpty() ? juce::String ("none") : names.joinIntoString (", ")) + ")");
+    }
+
     for (const auto& setting : options.settings)
     {
         auto* parameter = ostrel->apvts.getParameter (setting.id);
@@ -54,14 +71,18 @@ HostedProcessor createBuiltInProcessor (const Options& options, int numChannels)
         ostrel->setParamValue (setting.id, (float) setting.value);
     }
 
-    if (options.preset.isNotEmpty() || options.userPreset.isNotEmpty())
-        fail (ExitCode::usage, "presets are not available in this build");
-
     // The hard clip sits before the master gain, so the output's ceiling is the sum of both.
     const auto rawValue = [&] (const char* id) { return (double) ostrel->apvts.getRawParameterValue (id)->load(); };
     const double ceilingDb = rawValue (ParamIDs::ceiling) + rawValue (ParamIDs::master);
 
-    return { std::move (ostrel), "Ostrel (built-in)", ceilingDb, {} };
+    auto name = juce::String ("Ostrel (built-in)");
+
+    if (options.preset.isNotEmpty())
+        name << ", preset " << quoted (options.preset);
+    else if (options.userPreset.isNotEmpty())
+        name << ", user preset " << quoted (options.userPreset);
+
+    return { std::move (ostrel), name, ceilingDb, {} };
 }
 
 namespace
