@@ -152,8 +152,8 @@ public:
                 const float wet = (clip.getSample (c, i) + lowBack.getSample (c, i)) * o;
                 const float limited = std::clamp (wet, -ceil, ceil);
                 clipSum += std::abs (wet - limited);
-                const float mixed = d + (limited - d) * w;
-                const float out = d + (mixed * m - d) * pw;
+                const float mixed = limited * w + d * (1.0f - w);
+                const float out = mixed * m * pw + d * (1.0f - pw);
                 outputPeak[c] = std::max (outputPeak[c], level (out));
                 buffer.setSample (c, i, out);
             }

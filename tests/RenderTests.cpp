@@ -183,9 +183,13 @@ TEST_F (RenderTest, OutputEqualsProcessBlockShiftedByTheLatency)
         ASSERT_TRUE (processor.setBusesLayout (layout));
 
         if (*c.preset != 0)
+        {
             processor.applyFactoryPreset (c.preset);
+        }
         else if (*c.userPreset != 0)
+        {
             ASSERT_TRUE (processor.loadUserPreset (c.userPreset));
+        }
 
         processor.setParamValue ("oversampling", (float) c.oversampling);
         processor.setParamValue ("mode", (float) c.mode);
