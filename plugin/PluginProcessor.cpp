@@ -3,6 +3,7 @@
 #include "ClipperCurves.h"
 #include "ParameterIDs.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -299,8 +300,48 @@ inline float outputStage (float clipped, float lowBack, float dry, float o, floa
 }
 } // namespace
 
-void OstrelAudioProcessor::processBaseRate (float* const* channels, int numChannels, int numSamples,
-                                            int clipMode) noexcept
+// The per-sample loops call small framework functions (the IIR filters' processSample, the
+// smoothers) that the compiler would otherwise leave as calls; inlining them into the loops
+// changes no arithmetic, only the cost of the calls.
+#if defined(__GNUC__)
+#define CHAIN_FLATTEN __attribute__ ((flatten))
+#else
+#define CHAIN_FLATTEN
+#endif
+
+namespace
+{
+/** Applies one curve to n samples. The mode is a constant of each loop, so the curve's switch
+    is decided once rather than per sample.
+*/
+template <int clipMode>
+void shapeSamplesAs (float* data, int n, ClipCurve curve) noexcept
+{
+    curve.mode = clipMode;
+
+    for (int j = 0; j < n; ++j)
+        data[j] = curve.apply (data[j]);
+}
+
+void shapeSamples (float* data, int n, const ClipCurve& curve) noexcept
+{
+    switch (curve.mode)
+    {
+        case ClipCurve::soft:
+            shapeSamplesAs<ClipCurve::soft> (data, n, curve);
+            break;
+        case ClipCurve::hard:
+            shapeSamplesAs<ClipCurve::hard> (data, n, curve);
+            break;
+        default:
+            shapeSamplesAs<ClipCurve::punch> (data, n, curve);
+            break;
+    }
+}
+} // namespace
+
+CHAIN_FLATTEN void OstrelAudioProcessor::processBaseRate (float* const* channels, int numChannels, int numSamples,
+                                                          int clipMode) noexcept
 {
     auto& acc = accumulators;
     float curveShape = shapeSmoother.getCurrentValue();
@@ -338,8 +379,8 @@ void OstrelAudioProcessor::processBaseRate (float* const* channels, int numChann
     }
 }
 
-void OstrelAudioProcessor::processOversampled (float* const* channels, int numChannels, int numSamples, int clipMode,
-                                               int osIndex) noexcept
+CHAIN_FLATTEN void OstrelAudioProcessor::processOversampled (float* const* channels, int numChannels, int numSamples,
+                                                             int clipMode, int osIndex) noexcept
 {
     auto& acc = accumulators;
     auto* gains = workArrays[inputGainArray].data();
@@ -397,11 +438,22 @@ void OstrelAudioProcessor::processOversampled (float* const* channels, int numCh
         auto up = oversampler.processSamplesUp (block);
         const int factor = 1 << osIndex;
 
+        // While the shape holds still over the block, which is most of the time, one plain loop
+        // per channel applies the same curve to every sample, as the per-sample loop below would.
+        const bool steadyShape =
+            std::all_of (shapes + 1, shapes + numSamples, [s0 = shapes[0]] (float s) { return s == s0; });
+
         for (size_t c = 0; c < up.getNumChannels(); ++c)
         {
             auto* data = up.getChannelPointer (c);
             float curveShape = shapes[0];
             auto curve = ClipCurve::make (clipMode, curveShape);
+
+            if (steadyShape)
+            {
+                shapeSamples (data, numSamples * factor, curve);
+                continue;
+            }
 
             // The shape changes once per base-rate sample: sample j uses shapes[j / factor].
             for (int i = 0; i < numSamples; ++i, data += factor)
