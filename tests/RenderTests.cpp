@@ -229,6 +229,36 @@ TEST_F (RenderTest, OutputEqualsProcessBlockShiftedByTheLatency)
     }
 }
 
+TEST_F (RenderTest, RenderingThroughTheBuiltBundleEqualsTheBuiltInProcessor)
+{
+    const double rate = 48000.0;
+    const auto inFile = folder.getChildFile ("in.wav");
+    writeFloatWav (inFile, testSignal (2, 20000, rate), rate);
+
+    const auto render = [&] (const juce::String& name, const juce::StringArray& extra)
+    {
+        const auto outFile = folder.getChildFile (name);
+        auto args = juce::StringArray {
+            inFile.getFullPathName(), "-o", outFile.getFullPathName(), "--float", "--json", "--block", "300"
+        };
+        args.addArray (extra);
+        const auto run = runRenderer (folder, args);
+        EXPECT_EQ (run.exitCode, 0) << run.err;
+        juce::MemoryBlock bytes;
+        outFile.loadFileAsData (bytes);
+        return std::make_pair (juce::JSON::parse (run.out), bytes);
+    };
+
+    const auto builtIn = render ("built-in.wav", { "--set", "oversampling=3", "--set", "shape=80" });
+    const auto bundle =
+        render ("bundle.wav", { "--plugin", OSTREL_RENDER_BUNDLE, "--set", "Oversampling=3", "--set", "Shape=80" });
+
+    EXPECT_GT ((int) builtIn.first["latencySamples"], 0);
+    EXPECT_EQ ((int) bundle.first["latencySamples"], (int) builtIn.first["latencySamples"]);
+    EXPECT_GT (builtIn.second.getSize(), (size_t) 20000);
+    EXPECT_TRUE (bundle.second == builtIn.second) << "the bundle's output differs from the built-in processor's";
+}
+
 TEST_F (RenderTest, BadInputGivesItsMessageAndExitCodeAndLeavesNoFile)
 {
     const auto good = folder.getChildFile ("good.wav");
