@@ -394,42 +394,89 @@ CHAIN_FLATTEN void OstrelAudioProcessor::processOversampled (float* const* chann
     for (auto* buffer : { &clipBuffer, &dryBuffer, &lowBandBuffer })
         buffer->clear (0, numSamples);
 
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const float g = gains[i] = inputGainSmoother.getNextValue();
-        shapes[i] = shapeSmoother.getNextValue();
-        outGains[i] = outputGainSmoother.getNextValue();
-        masters[i] = masterGainSmoother.getNextValue();
-        mixes[i] = mixSmoother.getNextValue();
-        const float e = edgeSmoother.getNextValue();
-        const float p = lowProtectSmoother.getNextValue();
-        ceilings[i] = ceilingSmoother.getNextValue();
-        powers[i] = powerSmoother.getNextValue();
+    // Pointers and positions held locally, so the loop does not reload them after every store.
+    float *clip[2] {}, *dry[2] {}, *lowBand[2] {}, *dryRing[2] {}, *lowRing[2] {};
+    float inputPeak[2] { acc.inputPeak[0], acc.inputPeak[1] };
 
-        const int wpos = delayWritePosition;
-        int rpos = wpos - currentLatency;
+    for (int c = 0; c < numChannels; ++c)
+    {
+        clip[c] = clipBuffer.getWritePointer (c);
+        dry[c] = dryBuffer.getWritePointer (c);
+        lowBand[c] = lowBandBuffer.getWritePointer (c);
+        dryRing[c] = dryDelayRing.getWritePointer (c);
+        lowRing[c] = lowBandDelayRing.getWritePointer (c);
+    }
+
+    const int latency = currentLatency, ringSize = delayRingSize;
+    int wpos = delayWritePosition;
+
+    const auto frontEnd = [&] (int i, float g, float e, float p)
+    {
+        int rpos = wpos - latency;
         while (rpos < 0)
-            rpos += delayRingSize;
+            rpos += ringSize;
 
         for (int c = 0; c < numChannels; ++c)
         {
             const float x = sanitise (channels[c][i]);
             const auto fe = FrontEnd::run (x, g, e, p, dcFilters[c], lowProtectFilters[c], edgeFilters[c]);
-            acc.inputPeak[c] = juce::jmax (acc.inputPeak[c], std::abs (fe.gained));
+            inputPeak[c] = juce::jmax (inputPeak[c], std::abs (fe.gained));
 
-            auto* dryRing = dryDelayRing.getWritePointer (c);
-            auto* lowRing = lowBandDelayRing.getWritePointer (c);
-            dryRing[wpos] = x;
-            lowRing[wpos] = fe.lowBack;
+            dryRing[c][wpos] = x;
+            lowRing[c][wpos] = fe.lowBack;
 
-            clipBuffer.setSample (c, i, fe.pre);
-            dryBuffer.setSample (c, i, dryRing[rpos]);
-            lowBandBuffer.setSample (c, i, lowRing[rpos]);
+            clip[c][i] = fe.pre;
+            dry[c][i] = dryRing[c][rpos];
+            lowBand[c][i] = lowRing[c][rpos];
         }
 
-        if (++delayWritePosition >= delayRingSize)
-            delayWritePosition = 0;
+        if (++wpos >= ringSize)
+            wpos = 0;
+    };
+
+    const bool smoothersAtRest =
+        ! (inputGainSmoother.isSmoothing() || shapeSmoother.isSmoothing() || outputGainSmoother.isSmoothing()
+           || masterGainSmoother.isSmoothing() || mixSmoother.isSmoothing() || edgeSmoother.isSmoothing()
+           || lowProtectSmoother.isSmoothing() || ceilingSmoother.isSmoothing() || powerSmoother.isSmoothing());
+
+    if (smoothersAtRest)
+    {
+        // No smoother moves in this block, so every step would return its target.
+        std::fill (gains, gains + numSamples, inputGainSmoother.getTargetValue());
+        std::fill (shapes, shapes + numSamples, shapeSmoother.getTargetValue());
+        std::fill (outGains, outGains + numSamples, outputGainSmoother.getTargetValue());
+        std::fill (masters, masters + numSamples, masterGainSmoother.getTargetValue());
+        std::fill (mixes, mixes + numSamples, mixSmoother.getTargetValue());
+        std::fill (ceilings, ceilings + numSamples, ceilingSmoother.getTargetValue());
+        std::fill (powers, powers + numSamples, powerSmoother.getTargetValue());
+
+        const float g = inputGainSmoother.getTargetValue(), e = edgeSmoother.getTargetValue(),
+                    p = lowProtectSmoother.getTargetValue();
+
+        for (int i = 0; i < numSamples; ++i)
+            frontEnd (i, g, e, p);
     }
+    else
+    {
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const float g = gains[i] = inputGainSmoother.getNextValue();
+            shapes[i] = shapeSmoother.getNextValue();
+            outGains[i] = outputGainSmoother.getNextValue();
+            masters[i] = masterGainSmoother.getNextValue();
+            mixes[i] = mixSmoother.getNextValue();
+            const float e = edgeSmoother.getNextValue();
+            const float p = lowProtectSmoother.getNextValue();
+            ceilings[i] = ceilingSmoother.getNextValue();
+            powers[i] = powerSmoother.getNextValue();
+
+            frontEnd (i, g, e, p);
+        }
+    }
+
+    delayWritePosition = wpos;
+    acc.inputPeak[0] = inputPeak[0];
+    acc.inputPeak[1] = inputPeak[1];
 
     if (numSamples > 0)
     {
