@@ -121,8 +121,12 @@ void OstrelAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock
     lowBandDelayRing.clear();
 
     delayWritePosition = 0;
-    currentLatency = 0;
-    setLatencySamples (0);
+
+    // Report the latency of the present choice now: a host re-activates the plug-in after a
+    // latency change, and a 0 here would start the change over again on the next block.
+    const int osIndex = roundIndex (raw.oversampling->load(), 3);
+    currentLatency = osIndex >= 1 ? (int) std::lround (oversamplers[(size_t) osIndex]->getLatencyInSamples()) : 0;
+    setLatencySamples (currentLatency);
 
     using Coefficients = juce::dsp::IIR::Coefficients<float>;
     const auto lowProtectCoefficients = Coefficients::makeLowPass (currentSampleRate, 150.0f);

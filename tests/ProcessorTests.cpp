@@ -456,7 +456,7 @@ TEST (ProcessorParameters, StoredChoiceValuesAreRoundedAndClamped)
 }
 
 //==============================================================================
-TEST (ProcessorPreparation, PreparesRingsAndReportsNoLatency)
+TEST (ProcessorPreparation, PreparesRingsAndReportsTheLatencyOfTheOversamplingChoice)
 {
     int maxLatency = 0;
     for (int k = 1; k <= 3; ++k)
@@ -465,33 +465,96 @@ TEST (ProcessorPreparation, PreparesRingsAndReportsNoLatency)
     struct Case
     {
         int samplesPerBlock;
+        int oversampling;
         int ringSize;
+        int latency;
     };
 
     const Case cases[] = {
-        { 512, std::max (512 + maxLatency, 504) + 8 },
-        { 0, std::max (maxLatency, 504) + 8 }, // 512 unless an oversampler is slower than 504 samples
-        { 2048, 2048 + maxLatency + 8 },
+        { 512, 2, std::max (512 + maxLatency, 504) + 8, oversamplerLatency (2) },
+        { 0, 0, std::max (maxLatency, 504) + 8, 0 }, // 512 unless an oversampler is slower than 504 samples
+        { 2048, 1, 2048 + maxLatency + 8, oversamplerLatency (1) },
+        { 256, 3, std::max (256 + maxLatency, 504) + 8, oversamplerLatency (3) },
     };
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE (c.samplesPerBlock);
-        auto processor = makePrepared ({}, c.samplesPerBlock);
+        SCOPED_TRACE ("block " + std::to_string (c.samplesPerBlock) + ", oversampling "
+                      + std::to_string (c.oversampling));
+        auto processor = makePrepared (Settings {}.with ("oversampling", (float) c.oversampling), c.samplesPerBlock);
         EXPECT_EQ (processor->getDelayRingSize(), c.ringSize);
-        EXPECT_EQ (processor->getLatencySamples(), 0);
+        EXPECT_EQ (processor->getLatencySamples(), c.latency);
+        EXPECT_EQ (processor->getCurrentLatency(), c.latency);
     }
 }
 
-TEST (ProcessorPreparation, RepreparingAfterProcessingReportsNoLatencyAgain)
+TEST (ProcessorPreparation, ReactivationDoesNotDropTheReportedLatency)
+{
+    // A host answers a latency change by re-activating the plug-in. Preparing again must report
+    // the latency the current choice needs, so that the next block reports no further change,
+    // and the dry path must restart from silence delayed by exactly that latency.
+    struct LatencyRecorder : juce::AudioProcessorListener
+    {
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
+        void audioProcessorChanged (juce::AudioProcessor* p, const ChangeDetails& details) override
+        {
+            if (details.latencyChanged)
+                reported.push_back (p->getLatencySamples());
+        }
+
+        std::vector<int> reported;
+    };
+
+    const auto input = makeSignal (2, 512, 0.5f, 0.5f);
+
+    for (const float oversampling : { 0.0f, 1.0f, 2.0f, 3.0f })
+    {
+        SCOPED_TRACE (oversampling);
+        const int latency = oversampling == 0.0f ? 0 : oversamplerLatency ((int) oversampling);
+
+        auto processor = makePrepared (Settings {}.with ("oversampling", oversampling).with ("mix", 0.0f));
+        auto first = input;
+        processInBlocks (*processor, first, 512);
+        ASSERT_EQ (processor->getLatencySamples(), latency);
+
+        LatencyRecorder host;
+        processor->addListener (&host);
+
+        for (int activation = 0; activation < 3; ++activation)
+        {
+            processor->releaseResources();
+            processor->prepareToPlay (sampleRate, 256);
+            EXPECT_EQ (processor->getLatencySamples(), latency);
+
+            auto output = input;
+            processInBlocks (*processor, output, 256);
+            EXPECT_EQ (processor->getLatencySamples(), latency);
+
+            for (int i = 0; i < input.getNumSamples(); ++i)
+            {
+                const float dry = i >= latency ? input.getSample (0, i - latency) : 0.0f;
+                ASSERT_EQ (output.getSample (0, i), dry) << i;
+            }
+        }
+
+        EXPECT_TRUE (host.reported.empty()) << "the host was told " << host.reported.front();
+        processor->removeListener (&host);
+    }
+}
+
+TEST (ProcessorPreparation, PreparingAfterAChoiceChangedWhileInactiveReportsTheNewLatency)
 {
     auto processor = makePrepared ({});
     auto audio = makeSignal (2, 512, 0.1f, 0.1f);
     processInBlocks (*processor, audio, 512);
     ASSERT_EQ (processor->getLatencySamples(), oversamplerLatency (2));
 
-    processor->prepareToPlay (44100.0, 256);
-    EXPECT_EQ (processor->getLatencySamples(), 0);
+    for (const float oversampling : { 0.0f, 3.0f })
+    {
+        processor->setParamValue ("oversampling", oversampling);
+        processor->prepareToPlay (sampleRate, 256);
+        EXPECT_EQ (processor->getLatencySamples(), oversampling == 0.0f ? 0 : oversamplerLatency (3));
+    }
 }
 
 TEST (ProcessorPreparation, EachSmootherReachesItsTargetAfterItsRampLength)
