@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -959,6 +960,106 @@ TEST (ProcessorChain, NonFiniteInputDoesNotPoisonLaterBlocks)
 
     EXPECT_TRUE (std::isfinite (processor->inputLevel[0].load()));
     EXPECT_TRUE (std::isfinite (processor->clipAmount.load()));
+}
+
+//==============================================================================
+namespace
+{
+/** Runs buffer samples from `start` on through the host's bypass, as blocks of blockSize. */
+void processBypassedInBlocks (OstrelAudioProcessor& processor, juce::AudioBuffer<float>& buffer, int start,
+                              int blockSize)
+{
+    juce::MidiBuffer midi;
+
+    for (; start < buffer.getNumSamples(); start += blockSize)
+    {
+        const int n = std::min (blockSize, buffer.getNumSamples() - start);
+        juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), start, n);
+        processor.processBlockBypassed (block, midi);
+    }
+}
+
+float sanitised (float x) { return std::isfinite (x) ? x : 0.0f; }
+} // namespace
+
+TEST (ProcessorBypass, BypassedOutputIsTheInputDelayedByTheReportedLatency)
+{
+    struct Case
+    {
+        int oversampling, preparedBlock, hostBlock;
+    };
+
+    const Case cases[] = { { 0, 512, 512 }, { 1, 512, 256 }, { 2, 512, 1200 }, { 3, 256, 1000 } };
+
+    auto input = makeSignal (2, 4096, 0.5f, 0.5f);
+    input.setSample (0, 2500, std::numeric_limits<float>::quiet_NaN());
+    input.setSample (1, 2600, std::numeric_limits<float>::infinity());
+    constexpr int processed = 1024;
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE ("oversampling " + std::to_string (c.oversampling) + ", blocks of " + std::to_string (c.hostBlock)
+                      + ", prepared for " + std::to_string (c.preparedBlock));
+        auto processor = makePrepared (Settings {}.with ("oversampling", (float) c.oversampling), c.preparedBlock);
+        const int latency = c.oversampling == 0 ? 0 : oversamplerLatency (c.oversampling);
+
+        // Processed first, then bypassed: the delay runs on without a gap across the switch.
+        auto output = input;
+        juce::AudioBuffer<float> head (output.getArrayOfWritePointers(), 2, 0, processed);
+        processInBlocks (*processor, head, c.preparedBlock);
+        processBypassedInBlocks (*processor, output, processed, c.hostBlock);
+
+        EXPECT_EQ (processor->getLatencySamples(), latency);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = processed; i < input.getNumSamples(); ++i)
+                ASSERT_EQ (output.getSample (ch, i), sanitised (input.getSample (ch, i - latency))) << ch << ", " << i;
+    }
+}
+
+TEST (ProcessorBypass, BypassedMetersFallOncePerPreparedChunkAsForSilence)
+{
+    struct Case
+    {
+        int blockLength, chunks;
+    };
+
+    for (const auto& c : { Case { 512, 1 }, Case { 1200, 3 }, Case { 0, 1 } })
+    {
+        SCOPED_TRACE (c.blockLength);
+        auto processor = makePrepared (Settings {}.with ("input", 12.0f), 512);
+        auto loud = makeSignal (2, 512, 0.5f, 0.5f);
+        processInBlocks (*processor, loud, 512);
+
+        const float in0 = processor->inputLevel[0], out1 = processor->outputLevel[1];
+        const float clip = processor->clipAmount;
+        ASSERT_GT (clip, 0.0f);
+
+        auto bypassed = makeSignal (2, c.blockLength, 0.5f, 0.5f);
+        juce::MidiBuffer midi;
+        processor->processBlockBypassed (bypassed, midi);
+
+        EXPECT_FLOAT_EQ (processor->inputLevel[0], in0 * std::pow (0.87f, (float) c.chunks));
+        EXPECT_FLOAT_EQ (processor->outputLevel[1], out1 * std::pow (0.87f, (float) c.chunks));
+        EXPECT_FLOAT_EQ (processor->clipAmount, clip * std::pow (0.86f, (float) c.chunks));
+    }
+}
+
+TEST (ProcessorBypass, UnpreparedBypassPassesTheInputThroughMadeSafe)
+{
+    OstrelAudioProcessor processor;
+    auto input = makeSignal (2, 300, 0.5f, 0.5f);
+    input.setSample (0, 10, std::numeric_limits<float>::quiet_NaN());
+    input.setSample (1, 20, -std::numeric_limits<float>::infinity());
+
+    auto output = input;
+    juce::MidiBuffer midi;
+    processor.processBlockBypassed (output, midi);
+
+    EXPECT_EQ (processor.getLatencySamples(), 0);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < input.getNumSamples(); ++i)
+            ASSERT_EQ (output.getSample (ch, i), sanitised (input.getSample (ch, i))) << ch << ", " << i;
 }
 
 //==============================================================================
