@@ -258,15 +258,6 @@ TEST (HostedPlugin, TellsTheHostTheLatencyOfTheOversamplingChoice)
             << "the host was told " << instance->getLatencySamples();
     }
 
-    // Re-activating, as a host does after a latency change, keeps the latency reported.
-    instance->releaseResources();
-    instance->prepareToPlay (ref.sampleRate, ref.blockSize);
-
-    while (juce::dispatchNextMessageOnSystemQueue (true))
-        ;
-
-    EXPECT_EQ (instance->getLatencySamples(), ref.latency4x);
-
     instance->releaseResources();
 }
 
