@@ -10,10 +10,12 @@ add_executable (ostrel_lv2_scale_points tools/FixLv2ScalePoints.cpp)
 target_link_libraries (ostrel_lv2_scale_points PRIVATE ostrel_lv2_scale_points_lib)
 ostrel_target_warnings (ostrel_lv2_scale_points)
 
+# Debian's JUCE 7.0.5 ignores the LV2URI argument and falls back to the product name, a relative
+# URI that no host can load. The wrappers take this definition instead; it is given to the shared
+# code so that every wrapper source sees the same URI.
+target_compile_definitions (Ostrel PUBLIC JucePlugin_LV2URI="${OSTREL_LV2_URI}")
+
 if (TARGET Ostrel_LV2)
-    # Debian's JUCE 7.0.5 ignores the LV2URI argument and writes a relative URI into the manifest;
-    # the wrapper takes this definition instead.
-    target_compile_definitions (Ostrel_LV2 PRIVATE JucePlugin_LV2URI="${OSTREL_LV2_URI}")
 
     # The wrapper publishes choice scale points normalised to 0…1 against a range of 0…n−1.
     # This runs after the framework's own post-build step, which writes dsp.ttl.

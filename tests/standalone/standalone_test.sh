@@ -1,0 +1,61 @@
+#!/bin/sh
+# Starts the Standalone application on the current X display with no audio device available (an
+# ALSA configuration without devices, no JACK server) and a fresh home folder, then checks that
+# its window appears with the editor and the no-device notice, and that SIGTERM ends it cleanly
+# with its state saved.
+# usage: standalone_test.sh APPLICATION XWININFO
+set -u
+app=$1 xwininfo=$2
+
+work=$(mktemp -d)
+pid=
+cleanup() {
+    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- application's stderr:"
+    cat "$work/stderr"
+    exit 1
+}
+
+[ -n "${DISPLAY:-}" ] || fail "no X display (run the tests under xvfb-run)"
+
+mkdir "$work/home"
+: > "$work/asound.conf"
+HOME=$work/home ALSA_CONFIG_PATH=$work/asound.conf JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=ostrel-test-absent \
+    "$app" > "$work/stdout" 2> "$work/stderr" &
+pid=$!
+
+# The top-level window carries the application's name as its title.
+window=
+tries=0
+while [ -z "$window" ]; do
+    kill -0 "$pid" 2>/dev/null || fail "the application ended before showing its window"
+    [ "$tries" -lt 150 ] || fail "no window within 30 s"
+    window=$("$xwininfo" -root -children 2>/dev/null | awk '/"Ostrel/ { print $1; exit }')
+    tries=$((tries + 1))
+    sleep 0.2
+done
+
+"$xwininfo" -id "$window" > "$work/window"
+cat "$work/window"
+grep -q 'Map State: IsViewable' "$work/window" || fail "the window is not shown"
+width=$(awk '/^ *Width:/ { print $2 }' "$work/window")
+height=$(awk '/^ *Height:/ { print $2 }' "$work/window")
+[ "$width" -ge 100 ] && [ "$height" -ge 100 ] || fail "the window is ${width}x${height}: no editor in it"
+
+grep -q '"Ostrel (no audio device)"' "$work/window" || fail "the window title does not say that there is no audio device"
+grep -q 'No audio device could be opened' "$work/stderr" || fail "nothing on stderr says that there is no audio device"
+
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+pid=
+[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+
+grep -q 'filterState' "$work/home/.config/Ostrel.settings" 2>/dev/null || fail "the plug-in state was not saved on quitting"
+echo "PASS: window ${width}x${height}, no-device notice shown, clean exit on SIGTERM"
