@@ -2,13 +2,13 @@
 
 # The scale-point correction of the LV2 description runs on the build machine after every link of
 # the LV2 bundle; it is plain C++ without JUCE.
-add_library (ostrel_lv2_scale_points_lib STATIC tools/Lv2ScalePoints.cpp)
-target_include_directories (ostrel_lv2_scale_points_lib PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tools)
-ostrel_target_warnings (ostrel_lv2_scale_points_lib)
+add_library (ostrel_lv2_turtle_lib STATIC tools/Lv2Turtle.cpp)
+target_include_directories (ostrel_lv2_turtle_lib PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tools)
+ostrel_target_warnings (ostrel_lv2_turtle_lib)
 
-add_executable (ostrel_lv2_scale_points tools/FixLv2ScalePoints.cpp)
-target_link_libraries (ostrel_lv2_scale_points PRIVATE ostrel_lv2_scale_points_lib)
-ostrel_target_warnings (ostrel_lv2_scale_points)
+add_executable (ostrel_lv2_fix_turtle tools/FixLv2Turtle.cpp)
+target_link_libraries (ostrel_lv2_fix_turtle PRIVATE ostrel_lv2_turtle_lib)
+ostrel_target_warnings (ostrel_lv2_fix_turtle)
 
 # Debian's JUCE 7.0.5 ignores the LV2URI argument and falls back to the product name, a relative
 # URI that no host can load. The wrappers take this definition instead; it is given to the shared
@@ -19,9 +19,9 @@ if (TARGET Ostrel_LV2)
 
     # The wrapper publishes choice scale points normalised to 0…1 against a range of 0…n−1.
     # This runs after the framework's own post-build step, which writes dsp.ttl.
-    add_dependencies (Ostrel_LV2 ostrel_lv2_scale_points)
+    add_dependencies (Ostrel_LV2 ostrel_lv2_fix_turtle)
     add_custom_command (TARGET Ostrel_LV2 POST_BUILD
-        COMMAND ostrel_lv2_scale_points "$<TARGET_FILE_DIR:Ostrel_LV2>/dsp.ttl"
+        COMMAND ostrel_lv2_fix_turtle "$<TARGET_FILE_DIR:Ostrel_LV2>/dsp.ttl"
         VERBATIM)
 
     set (OSTREL_LV2_BUNDLE_DIR "$<TARGET_FILE_DIR:Ostrel_LV2>")

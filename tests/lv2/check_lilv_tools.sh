@@ -1,6 +1,6 @@
 #!/bin/sh
 # Checks the built LV2 bundle with Debian's lilv tools: lv2ls lists its URI, and lv2info describes
-# its name, maker, ports and latency port, and (in its Turtle dump) the eleven writable parameters.
+# its name, maker (without e-mail address), ports and latency port, and (in its Turtle dump) the eleven writable parameters.
 # usage: check_lilv_tools.sh LV2LS LV2INFO URI BUNDLE_PARENT_FOLDER
 set -eu
 lv2ls=$1 lv2info=$2 uri=$3
@@ -36,6 +36,9 @@ expect "$work/info" \
     "Author:            Larkfen Audio" \
     "Author Homepage:   https://larkfen.audio" \
     "Has latency:       yes, reported by port 6"
+
+# The maker has no e-mail address; none may be published (an empty one names the file itself).
+grep -q "Author Email:" "$work/info" && fail "an author e-mail is published: $(grep "Author Email:" "$work/info")"
 
 # Ports in order: stereo audio in and out, the event ports, the latency output and the host's
 # free-wheeling and enabled inputs.

@@ -1,4 +1,4 @@
-#include "Lv2ScalePoints.h"
+#include "Lv2Turtle.h"
 
 #include <gtest/gtest.h>
 
@@ -54,13 +54,13 @@ TEST_P (Lv2ScalePoints, ChoiceLabelsGetValuesOfTheDeclaredRange)
 
     const auto result = correctLv2ScalePoints (published);
     EXPECT_EQ (result.error, "");
-    EXPECT_EQ (result.correctedParameters, c.corrected);
+    EXPECT_EQ (result.corrections, c.corrected);
     EXPECT_EQ (result.turtle, expected);
 
     // Correcting an already corrected description changes nothing.
     const auto again = correctLv2ScalePoints (result.turtle);
     EXPECT_EQ (again.error, "");
-    EXPECT_EQ (again.correctedParameters, 0);
+    EXPECT_EQ (again.corrections, 0);
     EXPECT_EQ (again.turtle, expected);
 }
 
@@ -104,4 +104,20 @@ TEST (Lv2ScalePointsErrors, UnreadableValueIsReported)
     const auto result =
         correctLv2ScalePoints (header + parameterTurtle ("bad", "0", "1", { { "A", "0" }, { "B", "one" } }));
     EXPECT_NE (result.error.find ("plug:bad"), std::string::npos) << result.error;
+}
+
+TEST (Lv2Mailbox, EmptyMailboxIsRemovedAndTheRestKept)
+{
+    const std::string maintainer = "\tdoap:maintainer [\n\t\ta foaf:Person ;\n\t\tfoaf:name \"Maker\" ;\n"
+                                   "\t\tfoaf:homepage <https://example.org> ;";
+    const std::string end = "\n\t] ;\n";
+
+    const auto result = removeEmptyLv2Mailbox (maintainer + "\n\t\tfoaf:mbox <> ;" + end);
+    EXPECT_EQ (result.corrections, 1);
+    EXPECT_EQ (result.turtle, maintainer + end);
+
+    const auto withAddress = maintainer + "\n\t\tfoaf:mbox <mailto:info@example.org> ;" + end;
+    const auto kept = removeEmptyLv2Mailbox (withAddress);
+    EXPECT_EQ (kept.corrections, 0);
+    EXPECT_EQ (kept.turtle, withAddress);
 }

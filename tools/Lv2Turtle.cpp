@@ -1,4 +1,4 @@
-#include "Lv2ScalePoints.h"
+#include "Lv2Turtle.h"
 
 #include <cmath>
 #include <cstdio>
@@ -62,7 +62,7 @@ bool allNear (const std::vector<NumberToken>& points, double first, double step)
 }
 } // namespace
 
-Lv2ScalePointResult correctLv2ScalePoints (const std::string& turtle)
+Lv2TurtleResult correctLv2ScalePoints (const std::string& turtle)
 {
     // The wrapper writes one statement per parameter, separated by blank lines.
     static const std::regex parameterStart (R"((^|\n)(\S+)\n\s*a lv2:Parameter\b)");
@@ -70,7 +70,7 @@ Lv2ScalePointResult correctLv2ScalePoints (const std::string& turtle)
     static const std::regex maximumPattern (R"(lv2:maximum\s+([^\s;\]]+))");
     static const std::regex valuePattern (R"(rdf:value\s+([^\s;\]]+))");
 
-    Lv2ScalePointResult result;
+    Lv2TurtleResult result;
     std::string& out = result.turtle;
     std::size_t copied = 0;
 
@@ -131,9 +131,20 @@ Lv2ScalePointResult correctLv2ScalePoints (const std::string& turtle)
         out.append (turtle, copied, start - copied);
         out += corrected;
         copied = end;
-        ++result.correctedParameters;
+        ++result.corrections;
     }
 
     out.append (turtle, copied, std::string::npos);
+    return result;
+}
+
+Lv2TurtleResult removeEmptyLv2Mailbox (const std::string& turtle)
+{
+    static const std::regex emptyMailbox (R"(\n[ \t]*foaf:mbox[ \t]*<>[ \t]*;)");
+
+    Lv2TurtleResult result;
+    result.corrections =
+        (int) std::distance (std::sregex_iterator (turtle.begin(), turtle.end(), emptyMailbox), std::sregex_iterator());
+    result.turtle = std::regex_replace (turtle, emptyMailbox, "");
     return result;
 }

@@ -1,10 +1,10 @@
-#include "Lv2ScalePoints.h"
+#include "Lv2Turtle.h"
 
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
-// Post-build step of the LV2 bundle: corrects the scale points of the generated dsp.ttl in place.
+// Post-build step of the LV2 bundle: corrects the generated dsp.ttl in place (see Lv2Turtle.h).
 int main (int argc, char** argv)
 {
     if (argc != 2)
@@ -26,15 +26,17 @@ int main (int argc, char** argv)
     text << in.rdbuf();
     in.close();
 
-    const auto result = correctLv2ScalePoints (text.str());
+    const auto scalePoints = correctLv2ScalePoints (text.str());
 
-    if (! result.error.empty())
+    if (! scalePoints.error.empty())
     {
-        std::cerr << path << ": " << result.error << '\n';
+        std::cerr << path << ": " << scalePoints.error << '\n';
         return 1;
     }
 
-    if (result.correctedParameters == 0)
+    const auto result = removeEmptyLv2Mailbox (scalePoints.turtle);
+
+    if (scalePoints.corrections + result.corrections == 0)
         return 0;
 
     std::ofstream out (path, std::ios::binary | std::ios::trunc);
@@ -47,6 +49,7 @@ int main (int argc, char** argv)
         return 1;
     }
 
-    std::cout << path << ": corrected the scale points of " << result.correctedParameters << " parameter(s)\n";
+    std::cout << path << ": corrected the scale points of " << scalePoints.corrections << " parameter(s), removed "
+              << result.corrections << " empty mailbox(es)\n";
     return 0;
 }

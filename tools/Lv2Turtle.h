@@ -2,6 +2,14 @@
 
 #include <string>
 
+/** Corrections of the Turtle description that the framework's LV2 wrapper writes into the bundle. */
+struct Lv2TurtleResult
+{
+    std::string turtle;  // the corrected description
+    int corrections = 0; // how many statements were rewritten
+    std::string error;   // empty on success; names the statement that could not be read
+};
+
 /** Corrects the scale points of the LV2 parameters in a Turtle description written by the
     framework's LV2 wrapper.
 
@@ -15,11 +23,10 @@
     Parameters whose scale points already follow their range are left as they are, so running
     the correction twice changes nothing.
 */
-struct Lv2ScalePointResult
-{
-    std::string turtle;          // the corrected description
-    int correctedParameters = 0; // how many parameters had their scale points rewritten
-    std::string error;           // empty on success; names the parameter that could not be read
-};
+Lv2TurtleResult correctLv2ScalePoints (const std::string& turtle);
 
-Lv2ScalePointResult correctLv2ScalePoints (const std::string& turtle);
+/** Removes empty mailbox entries (`foaf:mbox <>`). The wrapper writes one when the maker has no
+    e-mail address, and the empty relative URI then names the description file itself as the
+    maker's mailbox.
+*/
+Lv2TurtleResult removeEmptyLv2Mailbox (const std::string& turtle);
