@@ -1,11 +1,12 @@
 #!/bin/sh
-# Starts the Standalone application on the current X display with no audio device available (an
-# ALSA configuration without devices, no JACK server) and a fresh home folder, then checks that
-# its window appears with the editor and the no-device notice, and that SIGTERM ends it cleanly
-# with its state saved.
-# usage: standalone_test.sh APPLICATION XWININFO
+# Starts the Standalone application on the current X display with a fresh home folder and a chosen
+# audio setup, then checks that its window appears with the editor, that it reports a missing
+# audio device exactly when there is none, and that SIGTERM ends it cleanly with its state saved.
+# usage: standalone_test.sh APPLICATION XWININFO no-device|null-device
+#   no-device    an ALSA configuration without any device, and no JACK server
+#   null-device  an ALSA configuration whose only device is ALSA's null device
 set -u
-app=$1 xwininfo=$2
+app=$1 xwininfo=$2 setup=$3
 
 work=$(mktemp -d)
 pid=
@@ -25,7 +26,11 @@ fail() {
 [ -n "${DISPLAY:-}" ] || fail "no X display (run the tests under xvfb-run)"
 
 mkdir "$work/home"
-: > "$work/asound.conf"
+case "$setup" in
+    no-device) : > "$work/asound.conf" ;;
+    null-device) printf 'pcm.!default {\n    type null\n    hint.description "Null output"\n}\n' > "$work/asound.conf" ;;
+    *) fail "unknown setup $setup" ;;
+esac
 HOME=$work/home ALSA_CONFIG_PATH=$work/asound.conf JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=ostrel-test-absent \
     "$app" > "$work/stdout" 2> "$work/stderr" &
 pid=$!
@@ -48,8 +53,13 @@ width=$(awk '/^ *Width:/ { print $2 }' "$work/window")
 height=$(awk '/^ *Height:/ { print $2 }' "$work/window")
 [ "$width" -ge 100 ] && [ "$height" -ge 100 ] || fail "the window is ${width}x${height}: no editor in it"
 
-grep -q '"Ostrel (no audio device)"' "$work/window" || fail "the window title does not say that there is no audio device"
-grep -q 'No audio device could be opened' "$work/stderr" || fail "nothing on stderr says that there is no audio device"
+if [ "$setup" = no-device ]; then
+    grep -q '"Ostrel (no audio device)"' "$work/window" || fail "the window title does not say that there is no audio device"
+    grep -q 'No audio device could be opened' "$work/stderr" || fail "nothing on stderr says that there is no audio device"
+else
+    grep -q '"Ostrel"' "$work/window" || fail "the window title reports a problem although a device is open"
+    grep -q 'No audio device could be opened' "$work/stderr" && fail "stderr reports no audio device although one is open"
+fi
 
 kill -TERM "$pid"
 wait "$pid"
@@ -58,4 +68,4 @@ pid=
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 
 grep -q 'filterState' "$work/home/.config/Ostrel.settings" 2>/dev/null || fail "the plug-in state was not saved on quitting"
-echo "PASS: window ${width}x${height}, no-device notice shown, clean exit on SIGTERM"
+echo "PASS ($setup): window ${width}x${height}, clean exit on SIGTERM"
