@@ -1,6 +1,6 @@
 // Loads the built LV2 bundle through lilv, as an LV2 host does, and compares it with the plug-in's
-// shared code (through the reference writer): the parameters the bundle publishes, and the samples
-// and latency it produces for the same input and settings. Settings of discrete parameters are
+// shared code (through the reference writer): the parameters the bundle publishes, the samples
+// and latency it produces for the same input and settings, and its saved state. Settings of discrete parameters are
 // chosen by their labels, using the values the bundle publishes for them.
 //
 // LV2_PATH and OSTREL_LV2_REFERENCE (the writer) default to the build's bundle folder and writer.
@@ -169,7 +169,6 @@ public:
         mapFeatureData.handle = this;
         mapFeatureData.map = [] (LV2_URID_Map_Handle h, const char* uri)
         { return static_cast<Lv2Host*> (h)->map (uri); };
-        forgeMap = mapFeatureData;
     }
 
     ~Lv2Host()
@@ -236,54 +235,136 @@ public:
         return result;
     }
 
-    struct Result
-    {
-        std::vector<float> output;
-        int latency = -1;
-    };
+    LV2_URID_Map* getMap() { return &mapFeatureData; }
+    LilvWorld* getWorld() const { return world; }
 
-    // Runs the plug-in over interleaved stereo input, BLOCK frames per run. The settings go as
-    // patch:Set events into the first run, a discrete parameter's label as its published value.
-    Result process (const std::vector<float>& input, int blockSize, const std::vector<Setting>& settings)
+    // The first value of PREDICATE for SUBJECT as a number, or NaN.
+    float getFloat (const LilvNode* subject, const char* predicate)
     {
-        Result result;
-        const auto published = publishedParameters();
+        auto* key = lilv_new_uri (world, predicate);
+        auto* value = lilv_world_get (world, subject, key, nullptr);
+        const auto result = value != nullptr ? lilv_node_as_float (value) : std::nanf ("");
+        lilv_node_free (value);
+        lilv_node_free (key);
+        return result;
+    }
 
-        std::int32_t minBlock = 1, maxBlock = blockSize;
-        float rate = (float) sampleRate;
-        const LV2_Options_Option options[] = {
-            { LV2_OPTIONS_INSTANCE, 0, map (LV2_BUF_SIZE__minBlockLength), sizeof (std::int32_t), map (LV2_ATOM__Int),
-              &minBlock },
-            { LV2_OPTIONS_INSTANCE, 0, map (LV2_BUF_SIZE__maxBlockLength), sizeof (std::int32_t), map (LV2_ATOM__Int),
-              &maxBlock },
-            { LV2_OPTIONS_INSTANCE, 0, map (LV2_BUF_SIZE__nominalBlockLength), sizeof (std::int32_t),
-              map (LV2_ATOM__Int), &maxBlock },
-            { LV2_OPTIONS_INSTANCE, 0, map ("http://lv2plug.in/ns/ext/parameters#sampleRate"), sizeof (float),
-              map (LV2_ATOM__Float), &rate },
-            { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr },
+private:
+    LilvWorld* world = lilv_world_new();
+    LilvNode* pluginNode = nullptr;
+    const LilvPlugin* plugin = nullptr;
+    std::vector<std::string> uris;
+    LV2_URID_Map mapFeatureData {};
+};
+
+//==============================================================================
+// One instance of the plug-in with its ports connected to stereo buffers of BLOCK frames.
+class Lv2Instance
+{
+public:
+    Lv2Instance (Lv2Host& hostToUse, int blockSizeToUse) : host (hostToUse), blockSize (blockSizeToUse)
+    {
+        maxBlock = blockSize;
+        options = {
+            LV2_Options_Option { LV2_OPTIONS_INSTANCE, 0, host.map (LV2_BUF_SIZE__minBlockLength),
+                                 sizeof (std::int32_t), host.map (LV2_ATOM__Int), &minBlock },
+            LV2_Options_Option { LV2_OPTIONS_INSTANCE, 0, host.map (LV2_BUF_SIZE__maxBlockLength),
+                                 sizeof (std::int32_t), host.map (LV2_ATOM__Int), &maxBlock },
+            LV2_Options_Option { LV2_OPTIONS_INSTANCE, 0, host.map (LV2_BUF_SIZE__nominalBlockLength),
+                                 sizeof (std::int32_t), host.map (LV2_ATOM__Int), &maxBlock },
+            LV2_Options_Option { LV2_OPTIONS_INSTANCE, 0, host.map ("http://lv2plug.in/ns/ext/parameters#sampleRate"),
+                                 sizeof (float), host.map (LV2_ATOM__Float), &rate },
+            LV2_Options_Option { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr },
         };
 
-        const LV2_Feature mapFeature { LV2_URID__map, &mapFeatureData };
-        const LV2_Feature optionsFeature { LV2_OPTIONS__options, const_cast<LV2_Options_Option*> (options) };
-        const LV2_Feature boundedFeature { LV2_BUF_SIZE__boundedBlockLength, nullptr };
-        const LV2_Feature* features[] = { &mapFeature, &optionsFeature, &boundedFeature, nullptr };
+        mapFeature = { LV2_URID__map, host.getMap() };
+        optionsFeature = { LV2_OPTIONS__options, options.data() };
+        boundedFeature = { LV2_BUF_SIZE__boundedBlockLength, nullptr };
+        features = { &mapFeature, &optionsFeature, &boundedFeature, nullptr };
 
-        auto* instance = lilv_plugin_instantiate (plugin, sampleRate, features);
-        EXPECT_NE (instance, nullptr);
+        instance = lilv_plugin_instantiate (host.getPlugin(), sampleRate, features.data());
 
         if (instance == nullptr)
-            return result;
+            return;
 
-        std::vector<float> in[2], out[2];
         for (auto* buffers : { in, out })
             for (int ch = 0; ch < 2; ++ch)
                 buffers[ch].assign ((std::size_t) blockSize, 0.0f);
 
-        constexpr std::size_t atomCapacity = 65536;
-        std::vector<std::uint64_t> eventsIn (atomCapacity / 8), eventsOut (atomCapacity / 8);
-        float latency = -1.0f, enabled = 1.0f, freeWheeling = 0.0f;
+        connectPorts();
+        lilv_instance_activate (instance);
+    }
 
-        int audioIn = 0, audioOut = 0;
+    ~Lv2Instance()
+    {
+        if (instance == nullptr)
+            return;
+
+        lilv_instance_deactivate (instance);
+        lilv_instance_free (instance);
+    }
+
+    bool isValid() const { return instance != nullptr && audioIn == 2 && audioOut == 2; }
+    int getLatency() const { return (int) latency; }
+
+    // Runs the plug-in over interleaved stereo input, BLOCK frames per run. The settings go as
+    // patch:Set events into the first run, a discrete parameter's label as its published value.
+    std::vector<float> process (const std::vector<float>& input, const std::vector<Setting>& settings)
+    {
+        const auto published = host.publishedParameters();
+        const auto numFrames = (int) (input.size() / 2);
+        std::vector<float> output (input.size(), 0.0f);
+
+        for (int start = 0; start < numFrames; start += blockSize)
+        {
+            const auto n = std::min (blockSize, numFrames - start);
+
+            writeEvents (start == 0 ? settings : std::vector<Setting>(), published);
+            auto* outSequence = reinterpret_cast<LV2_Atom*> (eventsOut.data());
+            outSequence->type = host.map (LV2_ATOM__Chunk);
+            outSequence->size = (std::uint32_t) (atomCapacity - sizeof (LV2_Atom));
+
+            for (int ch = 0; ch < 2; ++ch)
+                for (int i = 0; i < n; ++i)
+                    in[ch][(std::size_t) i] = input[(std::size_t) (start + i) * 2 + (std::size_t) ch];
+
+            lilv_instance_run (instance, (std::uint32_t) n);
+
+            for (int ch = 0; ch < 2; ++ch)
+                for (int i = 0; i < n; ++i)
+                    output[(std::size_t) (start + i) * 2 + (std::size_t) ch] = out[ch][(std::size_t) i];
+        }
+
+        return output;
+    }
+
+    // The plug-in's state through its LV2 state interface, as a host saves it with a session.
+    std::unique_ptr<LilvState, void (*) (LilvState*)> saveState()
+    {
+        return { lilv_state_new_from_instance (host.getPlugin(), instance, host.getMap(), nullptr, nullptr, nullptr,
+                                               nullptr, noPortValue, nullptr, 0, features.data()),
+                 lilv_state_free };
+    }
+
+    void restoreState (const LilvState* state)
+    {
+        lilv_state_restore (state, instance, ignorePortValue, nullptr, 0, features.data());
+    }
+
+private:
+    static const void* noPortValue (const char*, void*, uint32_t* size, uint32_t* type)
+    {
+        *size = 0;
+        *type = 0;
+        return nullptr;
+    }
+
+    static void ignorePortValue (const char*, void*, const void*, uint32_t, uint32_t) {}
+
+    void connectPorts()
+    {
+        auto* world = host.getWorld();
+        const auto* plugin = host.getPlugin();
         auto* audioClass = lilv_new_uri (world, LV2_CORE__AudioPort);
         auto* atomClass = lilv_new_uri (world, LV2_ATOM__AtomPort);
         auto* inputClass = lilv_new_uri (world, LV2_CORE__InputPort);
@@ -301,7 +382,7 @@ public:
             void* data = nullptr;
 
             if (lilv_port_is_a (plugin, port, audioClass))
-                data = isInput ? in[audioIn++].data() : out[audioOut++].data();
+                data = isInput ? in[audioIn++ % 2].data() : out[audioOut++ % 2].data();
             else if (lilv_port_is_a (plugin, port, atomClass))
                 data = isInput ? eventsIn.data() : eventsOut.data();
             else if (lilv_plugin_has_latency (plugin) && p == lilv_plugin_get_latency_port_index (plugin))
@@ -314,64 +395,18 @@ public:
             lilv_instance_connect_port (instance, p, data);
         }
 
-        EXPECT_EQ (audioIn, 2);
-        EXPECT_EQ (audioOut, 2);
-
         lilv_node_free (freeWheelingDesignation);
         lilv_node_free (enabledDesignation);
         lilv_node_free (inputClass);
         lilv_node_free (atomClass);
         lilv_node_free (audioClass);
-
-        lilv_instance_activate (instance);
-
-        const auto numFrames = (int) (input.size() / 2);
-        result.output.assign (input.size(), 0.0f);
-
-        for (int start = 0; start < numFrames; start += blockSize)
-        {
-            const auto n = std::min (blockSize, numFrames - start);
-
-            writeEvents (eventsIn.data(), atomCapacity, start == 0 ? settings : std::vector<Setting>(), published);
-            auto* outSequence = reinterpret_cast<LV2_Atom*> (eventsOut.data());
-            outSequence->type = map (LV2_ATOM__Chunk);
-            outSequence->size = (std::uint32_t) (atomCapacity - sizeof (LV2_Atom));
-
-            for (int ch = 0; ch < 2; ++ch)
-                for (int i = 0; i < n; ++i)
-                    in[ch][(std::size_t) i] = input[(std::size_t) (start + i) * 2 + (std::size_t) ch];
-
-            lilv_instance_run (instance, (std::uint32_t) n);
-
-            for (int ch = 0; ch < 2; ++ch)
-                for (int i = 0; i < n; ++i)
-                    result.output[(std::size_t) (start + i) * 2 + (std::size_t) ch] = out[ch][(std::size_t) i];
-        }
-
-        lilv_instance_deactivate (instance);
-        lilv_instance_free (instance);
-
-        result.latency = (int) latency;
-        return result;
     }
 
-private:
-    float getFloat (const LilvNode* subject, const char* predicate)
-    {
-        auto* key = lilv_new_uri (world, predicate);
-        auto* value = lilv_world_get (world, subject, key, nullptr);
-        const auto result = value != nullptr ? lilv_node_as_float (value) : std::nanf ("");
-        lilv_node_free (value);
-        lilv_node_free (key);
-        return result;
-    }
-
-    void writeEvents (void* buffer, std::size_t capacity, const std::vector<Setting>& settings,
-                      const std::map<std::string, ParameterInfo>& published)
+    void writeEvents (const std::vector<Setting>& settings, const std::map<std::string, ParameterInfo>& published)
     {
         LV2_Atom_Forge forge;
-        lv2_atom_forge_init (&forge, &forgeMap);
-        lv2_atom_forge_set_buffer (&forge, static_cast<std::uint8_t*> (buffer), capacity);
+        lv2_atom_forge_init (&forge, host.getMap());
+        lv2_atom_forge_set_buffer (&forge, reinterpret_cast<std::uint8_t*> (eventsIn.data()), atomCapacity);
 
         LV2_Atom_Forge_Frame sequence;
         lv2_atom_forge_sequence_head (&forge, &sequence, 0);
@@ -393,10 +428,10 @@ private:
 
             lv2_atom_forge_frame_time (&forge, 0);
             LV2_Atom_Forge_Frame object;
-            lv2_atom_forge_object (&forge, &object, 0, map (LV2_PATCH__Set));
-            lv2_atom_forge_key (&forge, map (LV2_PATCH__property));
-            lv2_atom_forge_urid (&forge, map ((pluginUri + ":" + s.id).c_str()));
-            lv2_atom_forge_key (&forge, map (LV2_PATCH__value));
+            lv2_atom_forge_object (&forge, &object, 0, host.map (LV2_PATCH__Set));
+            lv2_atom_forge_key (&forge, host.map (LV2_PATCH__property));
+            lv2_atom_forge_urid (&forge, host.map ((pluginUri + ":" + s.id).c_str()));
+            lv2_atom_forge_key (&forge, host.map (LV2_PATCH__value));
             lv2_atom_forge_float (&forge, value);
             lv2_atom_forge_pop (&forge, &object);
         }
@@ -404,12 +439,22 @@ private:
         lv2_atom_forge_pop (&forge, &sequence);
     }
 
-    LilvWorld* world = lilv_world_new();
-    LilvNode* pluginNode = nullptr;
-    const LilvPlugin* plugin = nullptr;
-    std::vector<std::string> uris;
-    LV2_URID_Map mapFeatureData {};
-    LV2_URID_Map forgeMap {};
+    static constexpr std::size_t atomCapacity = 65536;
+
+    Lv2Host& host;
+    const int blockSize;
+    std::int32_t minBlock = 1, maxBlock = 0;
+    float rate = (float) sampleRate;
+    std::vector<LV2_Options_Option> options;
+    LV2_Feature mapFeature {}, optionsFeature {}, boundedFeature {};
+    std::vector<const LV2_Feature*> features;
+    LilvInstance* instance = nullptr;
+
+    std::vector<float> in[2], out[2];
+    std::vector<std::uint64_t> eventsIn = std::vector<std::uint64_t> (atomCapacity / 8);
+    std::vector<std::uint64_t> eventsOut = std::vector<std::uint64_t> (atomCapacity / 8);
+    float latency = -1.0f, enabled = 1.0f, freeWheeling = 0.0f;
+    int audioIn = 0, audioOut = 0;
 };
 
 std::size_t countDifferences (const std::vector<float>& a, const std::vector<float>& b)
@@ -479,10 +524,12 @@ TEST_P (Lv2Processing, GivesTheSamplesAndLatencyOfTheSharedCode)
 
     Lv2Host host;
     ASSERT_NE (host.getPlugin(), nullptr);
-    const auto result = host.process (reference.input, c.blockSize, c.settings);
+    Lv2Instance plugin (host, c.blockSize);
+    ASSERT_TRUE (plugin.isValid());
+    const auto output = plugin.process (reference.input, c.settings);
 
-    EXPECT_EQ (result.latency, reference.latency);
-    EXPECT_EQ (countDifferences (result.output, reference.output), 0u);
+    EXPECT_EQ (plugin.getLatency(), reference.latency);
+    EXPECT_EQ (countDifferences (output, reference.output), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P (Settings, Lv2Processing,
@@ -519,10 +566,40 @@ TEST (Lv2Labels, ChoosingHardAnd8xGivesHardClippingAndThe8xLatency)
 
     Lv2Host host;
     ASSERT_NE (host.getPlugin(), nullptr);
-    const auto result = host.process (hard8x.input, 512, chosen);
+    Lv2Instance plugin (host, 512);
+    ASSERT_TRUE (plugin.isValid());
+    const auto output = plugin.process (hard8x.input, chosen);
 
-    EXPECT_EQ (result.latency, hard8x.latency);
-    EXPECT_EQ (countDifferences (result.output, hard8x.output), 0u);
+    EXPECT_EQ (plugin.getLatency(), hard8x.latency);
+    EXPECT_EQ (countDifferences (output, hard8x.output), 0u);
+}
+
+// A session saved through the LV2 state interface restores into a fresh instance: it then
+// processes as the shared code does with those settings.
+TEST (Lv2State, StateSavedFromOneInstanceRestoresIntoAFreshOne)
+{
+    const std::vector<Setting> settings { { "mode", "Soft" },    { "oversampling", "2x" }, { "input", "4" },
+                                          { "ceiling", "-2.5" }, { "mix", "70" },          { "lowProtect", "20" } };
+    const auto reference = renderReference (512, settings);
+    const auto defaults = renderReference (512, {});
+    ASSERT_NE (countDifferences (reference.output, defaults.output), 0u);
+
+    Lv2Host host;
+    ASSERT_NE (host.getPlugin(), nullptr);
+
+    Lv2Instance saved (host, 512);
+    ASSERT_TRUE (saved.isValid());
+    saved.process (reference.input, settings);
+    const auto state = saved.saveState();
+    ASSERT_NE (state, nullptr);
+
+    Lv2Instance restored (host, 512);
+    ASSERT_TRUE (restored.isValid());
+    restored.restoreState (state.get());
+    const auto output = restored.process (reference.input, {});
+
+    EXPECT_EQ (restored.getLatency(), reference.latency);
+    EXPECT_EQ (countDifferences (output, reference.output), 0u);
 }
 
 int main (int argc, char** argv)
