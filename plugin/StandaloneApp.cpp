@@ -100,10 +100,10 @@ private:
     {
         const bool hasDevice = mainWindow->getDeviceManager().getCurrentAudioDevice() != nullptr;
 
-        if (! hasDevice && reportedDevice)
+        if (! hasDevice && hadDevice)
             std::cerr << getApplicationName() << ": " << noDeviceMessage << std::endl;
 
-        reportedDevice = hasDevice;
+        hadDevice = hasDevice;
         mainWindow->setName (hasDevice ? getApplicationName() : getApplicationName() + " (no audio device)");
     }
 
@@ -150,7 +150,7 @@ private:
 
     juce::ApplicationProperties appProperties;
     std::unique_ptr<juce::StandaloneFilterWindow> mainWindow;
-    bool reportedDevice = true; // so that a missing device is reported at start-up
+    bool hadDevice = true; // so that a device missing at start-up is reported
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OstrelStandaloneApp)
 };
