@@ -208,15 +208,23 @@ MenuBar::MenuBar()
 
 MenuBar::~MenuBar()
 {
-    // A dialog must not outlive the editor it belongs to, nor keep using this bar's look-and-feel.
-    // Its completion handler still runs, finds the bar gone and does nothing.
-    for (auto& dialog : openDialogs)
+    // Menus and dialogs must not outlive the editor they belong to, nor keep drawing with this
+    // bar's look-and-feels; they are the desktop windows that use them. Their completion handlers
+    // still run, find the bar gone and do nothing.
+    auto& desktop = juce::Desktop::getInstance();
+
+    for (int i = desktop.getNumComponents(); --i >= 0;)
     {
-        if (dialog != nullptr)
+        if (auto* window = desktop.getComponent (i))
         {
-            dialog->setVisible (false);
-            dialog->setLookAndFeel (nullptr);
-            dialog->exitModalState (0);
+            const auto* windowLookAndFeel = &window->getLookAndFeel();
+
+            if (windowLookAndFeel == &menuLookAndFeel || windowLookAndFeel == &dialogLookAndFeel)
+            {
+                window->setVisible (false);
+                window->setLookAndFeel (nullptr);
+                window->exitModalState (0);
+            }
         }
     }
 }
@@ -504,14 +512,7 @@ juce::AlertWindow* MenuBar::createDialog (const juce::String& title, const juce:
         dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
 
     centerDialogInWindow (*dialog);
-    trackDialog (*dialog);
     return dialog;
-}
-
-void MenuBar::trackDialog (juce::AlertWindow& dialog)
-{
-    openDialogs.removeIf ([] (const auto& d) { return d == nullptr; });
-    openDialogs.add (&dialog);
 }
 
 void MenuBar::centerDialogInWindow (juce::AlertWindow& dialog)

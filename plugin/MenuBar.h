@@ -144,9 +144,5 @@ private:
     void renameAndAnnounce (const juce::String& oldName, const juce::String& newName);
     void replaceByRename (const juce::String& oldName, const juce::String& newName);
 
-    /** Dialogs this bar opened that may still be on screen, dismissed when the bar goes. */
-    juce::Array<juce::Component::SafePointer<juce::AlertWindow>> openDialogs;
-    void trackDialog (juce::AlertWindow&);
-
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MenuBar)
 };
