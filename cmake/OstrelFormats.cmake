@@ -1,7 +1,7 @@
 # Format-specific settings of the plug-in targets and their installation.
 
-# The scale-point correction of the LV2 description runs on the build machine after every link of
-# the LV2 bundle; it is plain C++ without JUCE.
+# The corrections of the LV2 description (tools/Lv2Turtle.h) run on the build machine after every
+# link of the LV2 bundle; they are plain C++ without JUCE.
 add_library (ostrel_lv2_turtle_lib STATIC tools/Lv2Turtle.cpp)
 target_include_directories (ostrel_lv2_turtle_lib PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tools)
 ostrel_target_warnings (ostrel_lv2_turtle_lib)
@@ -16,9 +16,8 @@ ostrel_target_warnings (ostrel_lv2_fix_turtle)
 target_compile_definitions (Ostrel PUBLIC JucePlugin_LV2URI="${OSTREL_LV2_URI}")
 
 if (TARGET Ostrel_LV2)
-
-    # The wrapper publishes choice scale points normalised to 0…1 against a range of 0…n−1.
-    # This runs after the framework's own post-build step, which writes dsp.ttl.
+    # The wrapper publishes choice scale points normalised to 0…1 against a range of 0…n−1, and an
+    # empty maker mailbox. This runs after the framework's own post-build step, which writes dsp.ttl.
     add_dependencies (Ostrel_LV2 ostrel_lv2_fix_turtle)
     add_custom_command (TARGET Ostrel_LV2 POST_BUILD
         COMMAND ostrel_lv2_fix_turtle "$<TARGET_FILE_DIR:Ostrel_LV2>/dsp.ttl"
