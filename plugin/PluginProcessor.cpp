@@ -282,15 +282,21 @@ struct FrontEnd
     }
 };
 
-/** Output gain, the ceiling, the dry/wet mix, the master gain and the power crossfade. */
+/** Output gain, the ceiling, the dry/wet mix, the master gain and the power crossfade.
+
+    The two crossfades are weighted sums rather than dry + (x - dry) * w: that form rounds twice
+    through a value as large as the dry sample, so a hot input (beyond about 2.5) could push a
+    fully wet output a few ulps past the ceiling. As weighted sums, w = 1 gives the limited
+    sample and w = 0 the dry sample exactly; the same holds for the power fade.
+*/
 inline float outputStage (float clipped, float lowBack, float dry, float o, float m, float w, float ceil, float pw,
                           float& clipSum) noexcept
 {
     const float wet = (clipped + lowBack) * o;
     const float limited = juce::jlimit (-ceil, ceil, wet);
     clipSum += std::abs (wet - limited);
-    const float mixed = dry + (limited - dry) * w;
-    return dry + (mixed * m - dry) * pw;
+    const float mixed = limited * w + dry * (1.0f - w);
+    return mixed * m * pw + dry * (1.0f - pw);
 }
 } // namespace
 

@@ -109,6 +109,9 @@ public:
     /** The latency last reported to the host, in samples. */
     int getCurrentLatency() const noexcept { return currentLatency; }
 
+    /** The length of the dry and low-band delay rings, in samples per channel. */
+    int getDelayRingSize() const noexcept { return delayRingSize; }
+
     //==============================================================================
     juce::AudioProcessorValueTreeState apvts;
 

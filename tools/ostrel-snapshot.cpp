@@ -5,7 +5,12 @@
 //     --bypassed              render with power off
 //     --set ID=VALUE          set a parameter in its own units (dB, percent, choice index); repeatable
 //     --meters IL,IR,OL,OR,C  fixed meter levels 0 … 1: input left/right, output left/right, clip amount
+//
+//   ostrel-snapshot --editor [--open menu|save|rename|overwrite|delete|success] output.png
+//     the whole editor at the size the display gives it, optionally with the preset menu or a
+//     dialog open (needs an X display; see EditorSnapshot.h)
 
+#include "EditorSnapshot.h"
 #include "GUI.h"
 
 #include <iostream>
@@ -41,6 +46,9 @@ std::optional<juce::Point<int>> parseSize (const juce::String& text)
 int main (int argc, char** argv)
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
+
+    if (argc > 1 && juce::String (argv[1]) == "--editor")
+        return renderEditorSnapshot (argc, argv);
 
     OstrelAudioProcessor processor;
     juce::Point<int> size (1187, 712);
