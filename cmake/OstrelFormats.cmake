@@ -15,6 +15,13 @@ ostrel_target_warnings (ostrel_lv2_fix_turtle)
 # code so that every wrapper source sees the same URI.
 target_compile_definitions (Ostrel PUBLIC JucePlugin_LV2URI="${OSTREL_LV2_URI}")
 
+if (TARGET juce_lv2_helper)
+    target_sources (juce_lv2_helper PRIVATE tools/Lv2HelperHome.cpp)
+    ostrel_enable_warnings (tools/Lv2HelperHome.cpp)
+    target_compile_definitions (juce_lv2_helper PRIVATE
+        OSTREL_LV2_HELPER_HOME="${CMAKE_BINARY_DIR}/lv2-helper-home")
+endif()
+
 if (TARGET Ostrel_LV2)
     # The wrapper publishes choice scale points normalised to 0…1 against a range of 0…n−1, and an
     # empty maker mailbox. This runs after the framework's own post-build step, which writes dsp.ttl.
