@@ -14,9 +14,9 @@ constexpr float pi = juce::MathConstants<float>::pi;
 // The brand mark: a ring around a clipped wave, in a 0 0 100 100 view box.
 constexpr const char* logoSvg =
     R"svg(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100" width="100" height="100">
-  <circle cx="50" cy="50" r="42" fill="none" stroke="#eae5dd" stroke-width="5"/>
+  <circle cx="50" cy="50" r="42" fill="none" stroke="#8c8881" stroke-width="4"/>
   <path d="M18 50 C24 50 27 32 34 32 L42 32 C48 32 50 50 50 50 C50 50 52 68 58 68 L66 68 C73 68 76 50 82 50"
-        fill="none" stroke="#ff961e" stroke-width="6" stroke-linecap="round" stroke-linejoin="round"/>
+        fill="none" stroke="#c8701e" stroke-width="5" stroke-linecap="round" stroke-linejoin="round"/>
 </svg>)svg";
 
 juce::PathStrokeType roundStroke (float width)
@@ -65,8 +65,8 @@ OstrelGUI::OstrelGUI (OstrelAudioProcessor& p) : processor (p)
     }
 
     // The power button toggles itself and its attachment writes the new state to "power" as one
-    // gesture. The attachment reports every parameter change back to the button as a click, so a
-    // click handler that flipped "power" itself would flip it again on each change, endlessly.
+    // gesture. The attachment reports every change of "power" back to the button as a click, so a
+    // click handler that flipped "power" would undo changes arriving from the host's threads.
     powerButton.setClickingTogglesState (true);
     addAndMakeVisible (powerButton);
 
@@ -330,7 +330,12 @@ void OstrelGUI::drawPanels (juce::Graphics& g) const
             if (! juce::approximatelyEqual (logoDrawable->getAlpha(), 0.8f))
                 logoDrawable->setAlpha (0.8f);
 
-            logoDrawable->drawWithin (g, logoArea (brandPanelBounds), juce::RectanglePlacement::centred, 0.5f);
+            // Drawing at an opacity below 1 composites through a layer the size of the clip;
+            // clipping to the logo's own area first keeps that layer small.
+            const auto area = logoArea (brandPanelBounds);
+            juce::Graphics::ScopedSaveState state (g);
+            g.reduceClipRegion (area.getSmallestIntegerContainer());
+            logoDrawable->drawWithin (g, area, juce::RectanglePlacement::centred, 0.5f);
         }
 
         const auto name = brandNameBox (brandPanelBounds);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace GuiTest;
 
 namespace
@@ -190,15 +192,22 @@ TEST_F (Panel, TwoPowerClicksReturnPowerToItsFirstValue)
 
 TEST_F (Panel, PowerSetByTheHostIsNotFlippedBack)
 {
+    // Hosts change parameters from the message thread and from their own threads (automation
+    // arrives with the audio). Either way the panel only follows; it never writes "power" back.
     auto& power = *child<OstrelGUI::PowerButton> (*panel, "Power");
 
     processor.setParamValue (ParamIDs::power, 0.0f);
+    pumpFor (100);
     EXPECT_EQ (rawValue (processor, ParamIDs::power), 0.0f);
     EXPECT_FALSE (power.getToggleState());
+    EXPECT_FALSE (power.isOn);
 
-    processor.setParamValue (ParamIDs::power, 1.0f);
+    std::thread host ([this] { processor.setParamValue (ParamIDs::power, 1.0f); });
+    host.join();
+    pumpFor (100);
     EXPECT_EQ (rawValue (processor, ParamIDs::power), 1.0f);
     EXPECT_TRUE (power.getToggleState());
+    EXPECT_TRUE (power.isOn);
 }
 
 //==============================================================================
@@ -333,4 +342,40 @@ TEST_F (Panel, DestroyingThePanelDetachesItsLookAndFeelsFirst)
 
     EXPECT_EQ (watcher.deleted, (int) std::size (styled));
     EXPECT_TRUE (watcher.stillStyled.isEmpty()) << watcher.stillStyled.joinIntoString (", ");
+}
+
+TEST_F (Panel, PaintsAtAnySizeAndBeforeTheFirstLayout)
+{
+    processor.clipAmount = 2.0f;
+    processor.inputLevel[0] = -1.0f;
+    processor.outputLevel[1] = std::numeric_limits<float>::quiet_NaN();
+
+    // Before the first layout: no brand panel, children at zero size.
+    {
+        juce::Image image (juce::Image::ARGB, 200, 120, true);
+        juce::Graphics g (image);
+        panel->paintEntireComponent (g, false);
+        EXPECT_EQ (image.getPixelAt (100, 1), panel->backgroundColour) << "the background fills the corner rows";
+    }
+
+    // Tiny and extreme sizes: the geometry never goes negative, so painting must simply finish.
+    for (auto size : { juce::Point<int> { 1, 1 }, { 12, 7 }, { 60, 400 }, { 1000, 620 } })
+    {
+        panel->setSize (size.x, size.y);
+        panel->timerCallback();
+        juce::Image image (juce::Image::ARGB, size.x, size.y, true);
+        juce::Graphics g (image);
+        panel->paintEntireComponent (g, false);
+
+        if (size.x == 1000)
+        {
+            EXPECT_EQ (image.getPixelAt (1, 0), panel->backgroundColour);
+            // Hairlines every 7 px, each third one brighter.
+            const auto red = [&] (int x) { return image.getPixelAt (x, 0).getRed(); };
+            EXPECT_GT (red (0), red (7));
+            EXPECT_GT (red (7), red (1));
+            EXPECT_EQ (red (21), red (0));
+            EXPECT_EQ (red (14), red (7));
+        }
+    }
 }
