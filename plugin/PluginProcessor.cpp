@@ -2,6 +2,7 @@
 
 #include "ClipperCurves.h"
 #include "ParameterIDs.h"
+#include "PluginEditor.h"
 
 #include <cmath>
 
@@ -831,9 +832,6 @@ bool OstrelAudioProcessor::isCurrentUserPreset (const juce::String& name) const
     return currentPresetIsUser && currentPresetName.equalsIgnoreCase (name);
 }
 
-juce::AudioProcessorEditor* OstrelAudioProcessor::createEditor()
-{
-    return new juce::GenericAudioProcessorEditor (*this);
-}
+juce::AudioProcessorEditor* OstrelAudioProcessor::createEditor() { return new OstrelAudioProcessorEditor (*this); }
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() { return new OstrelAudioProcessor(); }

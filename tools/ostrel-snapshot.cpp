@@ -8,7 +8,12 @@
 //     --meters IL,IR,OL,OR,C  fixed meter levels 0 … 1: input left/right, output left/right, clip amount
 //
 //   Parameter options apply in the order given, so --set after --preset changes the preset's value.
+//
+//   ostrel-snapshot --editor [--open menu|save|rename|overwrite|delete|success] output.png
+//     the whole editor at the size the display gives it, optionally with the preset menu or a
+//     dialog open (needs an X display; see EditorSnapshot.h)
 
+#include "EditorSnapshot.h"
 #include "GUI.h"
 
 #include <iostream>
@@ -44,6 +49,9 @@ std::optional<juce::Point<int>> parseSize (const juce::String& text)
 int main (int argc, char** argv)
 {
     juce::ScopedJuceInitialiser_GUI juceInitialiser;
+
+    if (argc > 1 && juce::String (argv[1]) == "--editor")
+        return renderEditorSnapshot (argc, argv);
 
     OstrelAudioProcessor processor;
     juce::Point<int> size (1187, 712);
