@@ -48,6 +48,10 @@ public:
             dcBlock[c].coefficients = Coefficients::makeHighPass (fs, 18.0f);
         }
 
+        // Preparing reports the latency of the oversampling choice in force.
+        const int osIndex = std::clamp ((int) std::lround (values["oversampling"]), 0, 3);
+        latency = osIndex > 0 ? (int) std::lround (oversamplers[osIndex]->getLatencyInSamples()) : 0;
+
         const double ramps[] = { 0.02, 0.03, 0.03, 0.03, 0.03, 0.04, 0.04, 0.02, 0.02 };
         const auto targets = mappedValues();
         for (int k = 0; k < 9; ++k)
