@@ -224,10 +224,11 @@ TEST_F (PresetMenu, OpensAsynchronouslyAndADismissedMenuChangesNothing)
 {
     processor.applyFactoryPreset ("808 Grip");
     bar->presetButton.triggerClick();
-    pumpMessages (100);
+    ASSERT_TRUE (pumpUntil ([&] { return openMenuOf (*bar) != nullptr; }));
 
     EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus());
     pumpMessages (100);
+    EXPECT_EQ (openMenuOf (*bar), nullptr);
     EXPECT_EQ (processor.getCurrentPresetName(), "808 Grip");
     EXPECT_EQ (currentAlert(), nullptr);
 }
