@@ -107,7 +107,9 @@ TEST (MenuBarLayout, SettingsMenuTicksTheModeAndReportsAChoice)
     bar.currentResolutionMode = MenuBar::Low;
 
     std::vector<std::pair<int, bool>> items;
-    for (juce::PopupMenu::MenuItemIterator it (bar.createSettingsMenu()); it.next();)
+    const auto menu = bar.createSettingsMenu();
+
+    for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
         if (! it.getItem().isSectionHeader)
             items.emplace_back (it.getItem().itemID, it.getItem().isTicked);
 
