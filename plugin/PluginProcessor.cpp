@@ -122,8 +122,12 @@ void OstrelAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock
     lowBandDelayRing.clear();
 
     delayWritePosition = 0;
-    currentLatency = 0;
-    setLatencySamples (0);
+
+    // Report the latency of the present choice now: a host re-activates the plug-in after a
+    // latency change, and a 0 here would start the change over again on the next block.
+    const int osIndex = roundIndex (raw.oversampling->load(), 3);
+    currentLatency = osIndex >= 1 ? (int) std::lround (oversamplers[(size_t) osIndex]->getLatencyInSamples()) : 0;
+    setLatencySamples (currentLatency);
 
     using Coefficients = juce::dsp::IIR::Coefficients<float>;
     const auto lowProtectCoefficients = Coefficients::makeLowPass (currentSampleRate, 150.0f);
@@ -215,6 +219,74 @@ void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
             channels[c] = buffer.getWritePointer (c, start);
 
         processChunk (channels, numChannels, n);
+        start += n;
+    } while (start < numSamples);
+}
+
+void OstrelAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const int totalIn = getTotalNumInputChannels();
+    const int numSamples = buffer.getNumSamples();
+
+    for (int ch = totalIn; ch < juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels()); ++ch)
+        buffer.clear (ch, 0, numSamples);
+
+    const int numChannels = juce::jmin (totalIn, buffer.getNumChannels(), numProcessChannels);
+
+    if (preparedBlockSize == 0)
+    {
+        // Not prepared yet: no latency is reported, so the input passes through, made safe.
+        for (int c = 0; c < numChannels; ++c)
+        {
+            auto* data = buffer.getWritePointer (c);
+            for (int i = 0; i < numSamples; ++i)
+                data[i] = sanitise (data[i]);
+        }
+        return;
+    }
+
+    // The input goes through the dry ring with the shared write position, so the delay stays
+    // continuous across a switch in or out of bypass. The low-band ring gets silence, so nothing
+    // from before the bypass comes back when processing resumes. The meters fall once per
+    // prepared-size chunk, as they do for a silent processed block.
+    float* data[2] = {};
+    float* dryRing[2] = {};
+    float* lowRing[2] = {};
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        data[c] = buffer.getWritePointer (c);
+        dryRing[c] = dryDelayRing.getWritePointer (c);
+        lowRing[c] = lowBandDelayRing.getWritePointer (c);
+    }
+
+    int start = 0;
+    do
+    {
+        const int n = juce::jmin (preparedBlockSize, numSamples - start);
+
+        for (int i = start; i < start + n; ++i)
+        {
+            const int wpos = delayWritePosition;
+            int rpos = wpos - currentLatency;
+            while (rpos < 0)
+                rpos += delayRingSize;
+
+            for (int c = 0; c < numChannels; ++c)
+            {
+                dryRing[c][wpos] = sanitise (data[c][i]);
+                lowRing[c][wpos] = 0.0f;
+                data[c][i] = dryRing[c][rpos];
+            }
+
+            if (++delayWritePosition >= delayRingSize)
+                delayWritePosition = 0;
+        }
+
+        accumulators = {};
+        publishMeters (n, numChannels);
         start += n;
     } while (start < numSamples);
 }

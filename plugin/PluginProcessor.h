@@ -16,8 +16,8 @@
     2.2 kHz high band, a clipping curve (Soft, Hard or Punch, optionally at 2×, 4× or 8×
     oversampling), output gain, a hard clip at the ceiling, the latency-aligned dry/wet mix, the
     master gain and the power crossfade. Latency is 0 at the base rate and the selected
-    oversampler's integer latency otherwise; it is reported from the audio thread when the
-    oversampling choice changes.
+    oversampler's integer latency otherwise; it is reported when preparing and, from the audio
+    thread, when the oversampling choice changes.
 
     Mono and stereo layouts (input width equal to output width) are accepted.
 */
@@ -35,6 +35,12 @@ public:
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
     using juce::AudioProcessor::processBlock;
+
+    /** The host's bypass: the input, delayed by the reported latency so that the host's latency
+        compensation keeps the track in place; the meters fall as they do for silence.
+    */
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlockBypassed;
 
     //==============================================================================
     juce::AudioProcessorEditor* createEditor() override;

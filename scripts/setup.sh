@@ -10,6 +10,8 @@ packages=(
     libflac-dev libvorbis-dev libogg-dev
     libfreetype-dev libfontconfig1-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
     libasound2-dev libgl-dev
+    libjack-jackd2-dev
+    lv2-dev liblilv-dev lilv-utils x11-utils
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
     clang-format-14

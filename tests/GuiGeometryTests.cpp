@@ -197,24 +197,29 @@ TEST (TransferDisplay, GridAndFirstPointOfTheWorkedExample)
     const auto curve = TransferCurve::make (0.0f, 3.0f, -0.3f, 50.0f, 0.0f);
     EXPECT_NEAR (curve.ceiling, 0.96605f, 0.00001f);
     EXPECT_NEAR (curve.driveGain, 1.41254f, 0.00001f);
+    EXPECT_NEAR (curve.softDrive, 3.925f, 0.00001f);
     EXPECT_NEAR (curveY (display, curve.output (-1.0f)), 443.357f, 0.001f);
 }
 
 TEST (TransferDisplay, CurveOfEachMode)
 {
-    // Expected values from the clipper's formulas, worked out independently: with the shape
-    // parameter p the curves use s = 1 + 0.07 p.
+    // Expected values from the display's own model, worked out independently: s = shape / 100,
+    // k = 7 s + 1, knee M = 0.95 - 0.53 s, soft drive 0.65 k + 1, punch drive k + 1.25.
     const struct
     {
         float mode, shape, u, output;
     } cases[] = {
-        { 0.0f, 50.0f, 0.5f, 0.975446f },   // tanh (4.375 u) / tanh (4.375)
-        { 0.0f, 50.0f, -0.2f, -0.704129f }, //
-        { 1.0f, 100.0f, 0.3f, 0.616967f },  // u / 0.48625
-        { 1.0f, 100.0f, 0.9f, 1.0f },       // clamped at the threshold
-        { 2.0f, 50.0f, 0.5f, 0.940348f },   // atan (5.75 u) / atan (5.75) + 0.08 sin (π u / 2)
-        { 2.0f, 50.0f, -0.2f, -0.636082f }, //
-        { 2.0f, 100.0f, 1.0f, 1.0f },       // 1.16 before the 0 dB ceiling
+        { 0.0f, 50.0f, 0.5f, 0.962030f },   // tanh (3.925 u) / tanh (3.925)
+        { 0.0f, 50.0f, -0.2f, -0.656078f }, //
+        { 0.0f, 0.0f, 0.5f, 0.729694f },    // tanh (1.65 u) / tanh (1.65)
+        { 1.0f, 100.0f, 0.3f, 0.714286f },  // u / 0.42
+        { 1.0f, 100.0f, 0.42f, 1.0f },      // clamped at the knee …
+        { 1.0f, 100.0f, 0.9f, 1.0f },       // … and beyond it
+        { 1.0f, 50.0f, 0.5f, 0.729927f },   // u / 0.685
+        { 2.0f, 50.0f, 0.5f, 0.933277f },   // atan (5.75 u) / atan (5.75) + 0.07 sin (π u / 2)
+        { 2.0f, 50.0f, -0.2f, -0.632992f }, //
+        { 2.0f, 0.0f, 0.5f, 0.732409f },    // atan (2.25 u) / atan (2.25), no sine at shape 0
+        { 2.0f, 100.0f, 1.0f, 1.0f },       // 1.14 before the 0 dB ceiling
         { 1.0f, 0.0f, 0.5f, 0.5f / 0.95f }, // hard at shape 0: slope 1/0.95 …
         { 1.0f, 0.0f, -0.95f, -1.0f },      // … from the bottom edge at −0.95 …
         { 1.0f, 0.0f, 0.95f, 1.0f },        // … to the top edge at +0.95 …
@@ -227,15 +232,27 @@ TEST (TransferDisplay, CurveOfEachMode)
             << "mode " << c.mode << ", shape " << c.shape << ", u " << c.u;
 }
 
+TEST (TransferDisplay, ShapingIsNotLimitedBeforeTheCeiling)
+{
+    // The display's punch curve overshoots to 1 + 0.14 s at full input; only the ceiling limits
+    // it, so a ceiling above 0 dB shows the whole overshoot.
+    const auto punch = TransferCurve::make (0.0f, 0.0f, 0.0f, 100.0f, 2.0f);
+    EXPECT_NEAR (punch.shape (1.0f), 1.14f, 0.00001f);
+    EXPECT_NEAR (punch.shape (-0.8f), -1.114946f, 0.00001f);
+
+    const auto highCeiling = TransferCurve::make (0.0f, 0.0f, 3.0f, 100.0f, 2.0f);
+    EXPECT_NEAR (highCeiling.output (1.0f), 1.14f, 0.00001f);
+}
+
 TEST (TransferDisplay, ModeIsRoundedAndOutputPinnedToTheEdges)
 {
-    EXPECT_EQ (TransferCurve::curveMode (1.6f), ClipCurve::punch);
-    EXPECT_EQ (TransferCurve::curveMode (0.4f), ClipCurve::soft);
-    EXPECT_EQ (TransferCurve::curveMode (0.5f), ClipCurve::hard);
-    EXPECT_EQ (TransferCurve::curveMode (-1.0f), ClipCurve::punch);
+    EXPECT_EQ (TransferCurve::curveMode (1.6f), TransferCurve::punch);
+    EXPECT_EQ (TransferCurve::curveMode (0.4f), TransferCurve::soft);
+    EXPECT_EQ (TransferCurve::curveMode (0.5f), TransferCurve::hard);
+    EXPECT_EQ (TransferCurve::curveMode (-1.0f), TransferCurve::punch);
 
     const auto asPunch = TransferCurve::make (0.0f, 0.0f, 0.0f, 50.0f, 1.6f);
-    EXPECT_NEAR (asPunch.output (0.5f), 0.940348f, 0.00001f);
+    EXPECT_NEAR (asPunch.output (0.5f), 0.933277f, 0.00001f);
 
     const Box display (10.0f, 20.0f, 200.0f, 100.0f);
     EXPECT_FLOAT_EQ (curveY (display, 1.5f), 20.0f);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -456,7 +457,7 @@ TEST (ProcessorParameters, StoredChoiceValuesAreRoundedAndClamped)
 }
 
 //==============================================================================
-TEST (ProcessorPreparation, PreparesRingsAndReportsNoLatency)
+TEST (ProcessorPreparation, PreparesRingsAndReportsTheLatencyOfTheOversamplingChoice)
 {
     int maxLatency = 0;
     for (int k = 1; k <= 3; ++k)
@@ -465,33 +466,96 @@ TEST (ProcessorPreparation, PreparesRingsAndReportsNoLatency)
     struct Case
     {
         int samplesPerBlock;
+        int oversampling;
         int ringSize;
+        int latency;
     };
 
     const Case cases[] = {
-        { 512, std::max (512 + maxLatency, 504) + 8 },
-        { 0, std::max (maxLatency, 504) + 8 }, // 512 unless an oversampler is slower than 504 samples
-        { 2048, 2048 + maxLatency + 8 },
+        { 512, 2, std::max (512 + maxLatency, 504) + 8, oversamplerLatency (2) },
+        { 0, 0, std::max (maxLatency, 504) + 8, 0 }, // 512 unless an oversampler is slower than 504 samples
+        { 2048, 1, 2048 + maxLatency + 8, oversamplerLatency (1) },
+        { 256, 3, std::max (256 + maxLatency, 504) + 8, oversamplerLatency (3) },
     };
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE (c.samplesPerBlock);
-        auto processor = makePrepared ({}, c.samplesPerBlock);
+        SCOPED_TRACE ("block " + std::to_string (c.samplesPerBlock) + ", oversampling "
+                      + std::to_string (c.oversampling));
+        auto processor = makePrepared (Settings {}.with ("oversampling", (float) c.oversampling), c.samplesPerBlock);
         EXPECT_EQ (processor->getDelayRingSize(), c.ringSize);
-        EXPECT_EQ (processor->getLatencySamples(), 0);
+        EXPECT_EQ (processor->getLatencySamples(), c.latency);
+        EXPECT_EQ (processor->getCurrentLatency(), c.latency);
     }
 }
 
-TEST (ProcessorPreparation, RepreparingAfterProcessingReportsNoLatencyAgain)
+TEST (ProcessorPreparation, ReactivationDoesNotDropTheReportedLatency)
+{
+    // A host answers a latency change by re-activating the plug-in. Preparing again must report
+    // the latency the current choice needs, so that the next block reports no further change,
+    // and the dry path must restart from silence delayed by exactly that latency.
+    struct LatencyRecorder : juce::AudioProcessorListener
+    {
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
+        void audioProcessorChanged (juce::AudioProcessor* p, const ChangeDetails& details) override
+        {
+            if (details.latencyChanged)
+                reported.push_back (p->getLatencySamples());
+        }
+
+        std::vector<int> reported;
+    };
+
+    const auto input = makeSignal (2, 512, 0.5f, 0.5f);
+
+    for (const float oversampling : { 0.0f, 1.0f, 2.0f, 3.0f })
+    {
+        SCOPED_TRACE (oversampling);
+        const int latency = oversampling == 0.0f ? 0 : oversamplerLatency ((int) oversampling);
+
+        auto processor = makePrepared (Settings {}.with ("oversampling", oversampling).with ("mix", 0.0f));
+        auto first = input;
+        processInBlocks (*processor, first, 512);
+        ASSERT_EQ (processor->getLatencySamples(), latency);
+
+        LatencyRecorder host;
+        processor->addListener (&host);
+
+        for (int activation = 0; activation < 3; ++activation)
+        {
+            processor->releaseResources();
+            processor->prepareToPlay (sampleRate, 256);
+            EXPECT_EQ (processor->getLatencySamples(), latency);
+
+            auto output = input;
+            processInBlocks (*processor, output, 256);
+            EXPECT_EQ (processor->getLatencySamples(), latency);
+
+            for (int i = 0; i < input.getNumSamples(); ++i)
+            {
+                const float dry = i >= latency ? input.getSample (0, i - latency) : 0.0f;
+                ASSERT_EQ (output.getSample (0, i), dry) << i;
+            }
+        }
+
+        EXPECT_TRUE (host.reported.empty()) << "the host was told " << host.reported.front();
+        processor->removeListener (&host);
+    }
+}
+
+TEST (ProcessorPreparation, PreparingAfterAChoiceChangedWhileInactiveReportsTheNewLatency)
 {
     auto processor = makePrepared ({});
     auto audio = makeSignal (2, 512, 0.1f, 0.1f);
     processInBlocks (*processor, audio, 512);
     ASSERT_EQ (processor->getLatencySamples(), oversamplerLatency (2));
 
-    processor->prepareToPlay (44100.0, 256);
-    EXPECT_EQ (processor->getLatencySamples(), 0);
+    for (const float oversampling : { 0.0f, 3.0f })
+    {
+        processor->setParamValue ("oversampling", oversampling);
+        processor->prepareToPlay (sampleRate, 256);
+        EXPECT_EQ (processor->getLatencySamples(), oversampling == 0.0f ? 0 : oversamplerLatency (3));
+    }
 }
 
 TEST (ProcessorPreparation, EachSmootherReachesItsTargetAfterItsRampLength)
@@ -896,6 +960,106 @@ TEST (ProcessorChain, NonFiniteInputDoesNotPoisonLaterBlocks)
 
     EXPECT_TRUE (std::isfinite (processor->inputLevel[0].load()));
     EXPECT_TRUE (std::isfinite (processor->clipAmount.load()));
+}
+
+//==============================================================================
+namespace
+{
+/** Runs buffer samples from `start` on through the host's bypass, as blocks of blockSize. */
+void processBypassedInBlocks (OstrelAudioProcessor& processor, juce::AudioBuffer<float>& buffer, int start,
+                              int blockSize)
+{
+    juce::MidiBuffer midi;
+
+    for (; start < buffer.getNumSamples(); start += blockSize)
+    {
+        const int n = std::min (blockSize, buffer.getNumSamples() - start);
+        juce::AudioBuffer<float> block (buffer.getArrayOfWritePointers(), buffer.getNumChannels(), start, n);
+        processor.processBlockBypassed (block, midi);
+    }
+}
+
+float sanitised (float x) { return std::isfinite (x) ? x : 0.0f; }
+} // namespace
+
+TEST (ProcessorBypass, BypassedOutputIsTheInputDelayedByTheReportedLatency)
+{
+    struct Case
+    {
+        int oversampling, preparedBlock, hostBlock;
+    };
+
+    const Case cases[] = { { 0, 512, 512 }, { 1, 512, 256 }, { 2, 512, 1200 }, { 3, 256, 1000 } };
+
+    auto input = makeSignal (2, 4096, 0.5f, 0.5f);
+    input.setSample (0, 2500, std::numeric_limits<float>::quiet_NaN());
+    input.setSample (1, 2600, std::numeric_limits<float>::infinity());
+    constexpr int processed = 1024;
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE ("oversampling " + std::to_string (c.oversampling) + ", blocks of " + std::to_string (c.hostBlock)
+                      + ", prepared for " + std::to_string (c.preparedBlock));
+        auto processor = makePrepared (Settings {}.with ("oversampling", (float) c.oversampling), c.preparedBlock);
+        const int latency = c.oversampling == 0 ? 0 : oversamplerLatency (c.oversampling);
+
+        // Processed first, then bypassed: the delay runs on without a gap across the switch.
+        auto output = input;
+        juce::AudioBuffer<float> head (output.getArrayOfWritePointers(), 2, 0, processed);
+        processInBlocks (*processor, head, c.preparedBlock);
+        processBypassedInBlocks (*processor, output, processed, c.hostBlock);
+
+        EXPECT_EQ (processor->getLatencySamples(), latency);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = processed; i < input.getNumSamples(); ++i)
+                ASSERT_EQ (output.getSample (ch, i), sanitised (input.getSample (ch, i - latency))) << ch << ", " << i;
+    }
+}
+
+TEST (ProcessorBypass, BypassedMetersFallOncePerPreparedChunkAsForSilence)
+{
+    struct Case
+    {
+        int blockLength, chunks;
+    };
+
+    for (const auto& c : { Case { 512, 1 }, Case { 1200, 3 }, Case { 0, 1 } })
+    {
+        SCOPED_TRACE (c.blockLength);
+        auto processor = makePrepared (Settings {}.with ("input", 12.0f), 512);
+        auto loud = makeSignal (2, 512, 0.5f, 0.5f);
+        processInBlocks (*processor, loud, 512);
+
+        const float in0 = processor->inputLevel[0], out1 = processor->outputLevel[1];
+        const float clip = processor->clipAmount;
+        ASSERT_GT (clip, 0.0f);
+
+        auto bypassed = makeSignal (2, c.blockLength, 0.5f, 0.5f);
+        juce::MidiBuffer midi;
+        processor->processBlockBypassed (bypassed, midi);
+
+        EXPECT_FLOAT_EQ (processor->inputLevel[0], in0 * std::pow (0.87f, (float) c.chunks));
+        EXPECT_FLOAT_EQ (processor->outputLevel[1], out1 * std::pow (0.87f, (float) c.chunks));
+        EXPECT_FLOAT_EQ (processor->clipAmount, clip * std::pow (0.86f, (float) c.chunks));
+    }
+}
+
+TEST (ProcessorBypass, UnpreparedBypassPassesTheInputThroughMadeSafe)
+{
+    OstrelAudioProcessor processor;
+    auto input = makeSignal (2, 300, 0.5f, 0.5f);
+    input.setSample (0, 10, std::numeric_limits<float>::quiet_NaN());
+    input.setSample (1, 20, -std::numeric_limits<float>::infinity());
+
+    auto output = input;
+    juce::MidiBuffer midi;
+    processor.processBlockBypassed (output, midi);
+
+    EXPECT_EQ (processor.getLatencySamples(), 0);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < input.getNumSamples(); ++i)
+            ASSERT_EQ (output.getSample (ch, i), sanitised (input.getSample (ch, i))) << ch << ", " << i;
 }
 
 //==============================================================================

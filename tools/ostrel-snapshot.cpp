@@ -3,8 +3,11 @@
 //   ostrel-snapshot [options] output.png
 //     --size WxH              panel size in pixels (default 1187x712, the panel of the default editor)
 //     --bypassed              render with power off
+//     --preset NAME           apply a factory preset (it switches power on); repeatable
 //     --set ID=VALUE          set a parameter in its own units (dB, percent, choice index); repeatable
 //     --meters IL,IR,OL,OR,C  fixed meter levels 0 … 1: input left/right, output left/right, clip amount
+//
+//   Parameter options apply in the order given, so --set after --preset changes the preset's value.
 //
 //   ostrel-snapshot --editor [--open menu|save|rename|overwrite|delete|success] output.png
 //     the whole editor at the size the display gives it, optionally with the preset menu or a
@@ -21,7 +24,7 @@ namespace
 int usage (const juce::String& problem)
 {
     std::cerr << problem << "\n"
-              << "usage: ostrel-snapshot [--size WxH] [--bypassed] [--set ID=VALUE]... "
+              << "usage: ostrel-snapshot [--size WxH] [--bypassed] [--preset NAME]... [--set ID=VALUE]... "
                  "[--meters IL,IR,OL,OR,C] output.png\n";
     return 2;
 }
@@ -72,6 +75,16 @@ int main (int argc, char** argv)
         else if (arg == "--bypassed")
         {
             processor.setParamValue ("power", 0.0f);
+        }
+        else if (arg == "--preset" && hasValue)
+        {
+            const juce::String name (argv[++i]);
+
+            if (! OstrelAudioProcessor::factoryPresetNames.contains (name))
+                return usage ("unknown factory preset: " + name
+                              + " (one of: " + OstrelAudioProcessor::factoryPresetNames.joinIntoString (", ") + ")");
+
+            processor.applyFactoryPreset (name);
         }
         else if (arg == "--set" && hasValue)
         {
