@@ -59,6 +59,21 @@ inline juce::AlertWindow* waitForAlert (const juce::String& title)
     return alert != nullptr && alert->getName() == title ? alert : nullptr;
 }
 
+/** The visible popup-menu window the bar opened, or null. Menus are looked at right after they
+    open: on a bare X server the process is never the active one, and JUCE closes an open menu of
+    an inactive process within about 50 ms.
+*/
+inline juce::Component* openMenuOf (MenuBar& bar)
+{
+    auto& desktop = juce::Desktop::getInstance();
+
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* c = desktop.getComponent (i); c->isVisible() && &c->getLookAndFeel() == &bar.menuLookAndFeel)
+            return c;
+
+    return nullptr;
+}
+
 /** Lets pending clicks and modal callbacks run, then reports whether no alert is open. */
 inline bool noAlertAfterSettling()
 {

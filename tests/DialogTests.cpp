@@ -309,9 +309,11 @@ TEST_F (ClosingTheEditor, WithADialogOpenDismissesItAndItsHandlerDoesNothing)
 TEST_F (ClosingTheEditor, WithThePresetMenuOpenClosesTheMenu)
 {
     bar->showPresetMenu();
-    pumpMessages (100);
+    juce::Component::SafePointer<juce::Component> menu (openMenuOf (*bar));
+    ASSERT_NE (menu, nullptr);
 
     bar.reset();
-    pumpMessages (300);
-    EXPECT_FALSE (juce::PopupMenu::dismissAllActiveMenus());
+    ASSERT_NE (menu, nullptr);
+    EXPECT_FALSE (menu->isVisible());
+    EXPECT_TRUE (pumpUntil ([&] { return menu == nullptr; }));
 }

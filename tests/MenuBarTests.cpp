@@ -107,7 +107,9 @@ TEST (MenuBarLayout, SettingsMenuTicksTheModeAndReportsAChoice)
     bar.currentResolutionMode = MenuBar::Low;
 
     std::vector<std::pair<int, bool>> items;
-    for (juce::PopupMenu::MenuItemIterator it (bar.createSettingsMenu()); it.next();)
+    const auto menu = bar.createSettingsMenu();
+
+    for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
         if (! it.getItem().isSectionHeader)
             items.emplace_back (it.getItem().itemID, it.getItem().isTicked);
 
@@ -223,11 +225,14 @@ TEST_F (PresetMenu, AddsOneSubMenuPerUserPresetInCaseInsensitiveOrder)
 TEST_F (PresetMenu, OpensAsynchronouslyAndADismissedMenuChangesNothing)
 {
     processor.applyFactoryPreset ("808 Grip");
-    bar->presetButton.triggerClick();
-    pumpMessages (100);
+    // The click handler is called directly: a posted click would let the X events of the new
+    // window run before the menu could be looked at (see openMenuOf).
+    bar->presetButton.onClick();
+    ASSERT_NE (openMenuOf (*bar), nullptr);
 
     EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus());
     pumpMessages (100);
+    EXPECT_EQ (openMenuOf (*bar), nullptr);
     EXPECT_EQ (processor.getCurrentPresetName(), "808 Grip");
     EXPECT_EQ (currentAlert(), nullptr);
 }

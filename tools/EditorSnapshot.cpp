@@ -92,14 +92,8 @@ int renderEditorSnapshot (int argc, char** argv)
 
         std::unique_ptr<OstrelAudioProcessorEditor> editor (
             dynamic_cast<OstrelAudioProcessorEditor*> (processor.createEditor()));
-        // On screen and focused: a popup menu closes at once while its process is not the active one.
         editor->setTopLeftPosition (40, 40);
-        editor->addToDesktop (juce::ComponentPeer::windowHasTitleBar);
-        editor->setVisible (true);
-        editor->toFront (true);
-
-        for (int tries = 0; tries < 50 && ! juce::Process::isForegroundProcess(); ++tries)
-            pumpFor (20);
+        editor->getControlPanel().timerCallback(); // one poll, so the selectors show the parameters
 
         auto& bar = editor->getMenuBar();
 
@@ -116,9 +110,9 @@ int renderEditorSnapshot (int argc, char** argv)
         else if (open == "success")
             bar.showSuccessMessage ("Success", "Preset \"Drums A\" has been saved.");
 
-        pumpFor (300);
-
-        // The editor and everything it opened, each at its place on screen.
+        // The editor and everything it opened, each at its place on screen. Menus and dialogs open
+        // synchronously and are captured at once: on a bare X server the process is never the
+        // active one, and an open menu then closes within milliseconds.
         const auto origin = editor->getScreenPosition();
         auto area = editor->getLocalBounds();
         const auto windows = openedWindows (*editor);
