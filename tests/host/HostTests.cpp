@@ -479,7 +479,7 @@ TEST (HostedPlugin, EditorOpensAtTheSizeForTheDisplayAndResizesAtItsAspectRatio)
 
         const Request requests[] = {
             { 900, 700, 900, 600 },
-            { 1200, 700, 1050, 700 },
+            { 1000, 600, 900, 600 },
             { 960, 640, 960, 640 },
             { 5000, 4000, expected.maxWidth, expected.maxHeight },
             { 100, 100, expected.minWidth, expected.minHeight },
