@@ -1,6 +1,7 @@
 #include "FakeInput.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 #include <memory>
@@ -57,4 +58,22 @@ bool FakeInput::pressKey (const char* keysymName)
     XTestFakeKeyEvent (display.get(), keycode, False, CurrentTime);
     XSync (display.get(), False);
     return true;
+}
+
+long FakeInput::pixelAt (int screenX, int screenY)
+{
+    auto display = openDisplay();
+
+    if (display == nullptr)
+        return -1;
+
+    auto* image =
+        XGetImage (display.get(), DefaultRootWindow (display.get()), screenX, screenY, 1, 1, AllPlanes, ZPixmap);
+
+    if (image == nullptr)
+        return -1;
+
+    const auto pixel = (long) (XGetPixel (image, 0, 0) & 0xffffff);
+    XDestroyImage (image);
+    return pixel;
 }

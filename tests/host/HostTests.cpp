@@ -204,6 +204,7 @@ void fillTestBlock (juce::AudioBuffer<float>& buffer, int blockIndex)
             buffer.setSample (c, i, 1.2f * std::sin (0.011f * t * (float) (c + 1)) + 0.3f * std::sin (0.37f * t));
         }
 }
+
 /** Where a user clicks in the editor's menu bar, from the menu bar's layout: its height is 9 % of
     the editor's, the preset button spans 24 % of the width from 0.8 of that left of the centre
     line, and the Save button follows one hundredth of the width later, 1.8 bar heights wide.
@@ -219,6 +220,24 @@ juce::Point<int> saveButtonCentre (const juce::Component& editor)
     const auto w = (float) editor.getWidth(), barHeight = (float) nearest (0.09f * (float) editor.getHeight());
     return editor.getScreenPosition()
            + juce::Point<float> (0.558f * w + 0.9f * barHeight, 0.5f * barHeight).roundToInt();
+}
+
+/** How far down the editor's left edge the colour of its top row reaches on screen: the height
+    of the menu bar as the plug-in laid it out and painted it. -1 when the screen cannot be read.
+*/
+int menuBarHeightOnScreen (const juce::Component& editor)
+{
+    const auto origin = editor.getScreenPosition() + juce::Point<int> (2, 0);
+    const auto barColour = FakeInput::pixelAt (origin.x, origin.y);
+
+    if (barColour < 0)
+        return -1;
+
+    for (int y = 1; y < editor.getHeight(); ++y)
+        if (FakeInput::pixelAt (origin.x, origin.y + y) != barColour)
+            return y;
+
+    return editor.getHeight();
 }
 
 /** The user presets folder of the home folder the test runs in. */
@@ -469,6 +488,9 @@ TEST (HostedPlugin, EditorOpensAtTheSizeForTheDisplayAndResizesAtItsAspectRatio)
         EXPECT_EQ (editor->getWidth(), expected.width) << display->userArea.toString();
         EXPECT_EQ (editor->getHeight(), expected.height) << display->userArea.toString();
         EXPECT_EQ (window.getContentComponent()->getBounds(), editor->getBounds());
+        EXPECT_TRUE (
+            pumpMessagesUntil ([&] { return menuBarHeightOnScreen (*editor) == nearest (0.09f * expected.height); }))
+            << "menu bar " << menuBarHeightOnScreen (*editor) << " high at the opening size";
 
         // What the host asks for, and what the plug-in lets it have: within the limits one side
         // is kept and the other follows the aspect ratio; outside them the size is clamped.
@@ -496,6 +518,12 @@ TEST (HostedPlugin, EditorOpensAtTheSizeForTheDisplayAndResizesAtItsAspectRatio)
             EXPECT_NEAR (editor->getHeight(), r.expectedHeight, 1);
             EXPECT_NEAR (editor->getWidth(), editor->getHeight() * editorAspectRatio, 1.5);
             EXPECT_EQ (window.getContentComponent()->getBounds(), editor->getBounds());
+
+            // The plug-in laid its children out for the new size: on screen, the menu bar's
+            // colour at the left edge ends where the control panel begins, 9 % down.
+            const int barHeight = nearest (0.09f * (float) editor->getHeight());
+            EXPECT_TRUE (pumpMessagesUntil ([&] { return menuBarHeightOnScreen (*editor) == barHeight; }))
+                << "menu bar " << menuBarHeightOnScreen (*editor) << " high, expected " << barHeight;
         }
     }
 
