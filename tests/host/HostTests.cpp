@@ -634,8 +634,13 @@ TEST (HostedPlugin, UserPresetSavedInOneEditorLoadsFromAnotherEditorsPresetMenu)
         pumpMessagesFor (300);
 
         const auto save = saveButtonCentre (*editor);
+        const auto dialogArea = editor->getScreenBounds().getCentre();
+        const auto beforeDialog = FakeInput::pixelAt (dialogArea.x, dialogArea.y);
         ASSERT_TRUE (FakeInput::clickAt (save.x, save.y));
-        pumpMessagesFor (500);
+        ASSERT_TRUE (
+            pumpMessagesUntil ([&] { return FakeInput::pixelAt (dialogArea.x, dialogArea.y) != beforeDialog; }))
+            << "no dialog appeared over the editor";
+        pumpMessagesFor (200);
         ASSERT_TRUE (FakeInput::pressKey ("Return"));
 
         const auto newPreset = [&]
@@ -665,8 +670,12 @@ TEST (HostedPlugin, UserPresetSavedInOneEditorLoadsFromAnotherEditorsPresetMenu)
         pumpMessagesFor (300);
 
         const auto preset = presetButtonCentre (*editor);
+        const auto menuArea = preset + juce::Point<int> (0, editor->getHeight() / 8);
+        const auto beforeMenu = FakeInput::pixelAt (menuArea.x, menuArea.y);
         ASSERT_TRUE (FakeInput::clickAt (preset.x, preset.y));
-        pumpMessagesFor (500);
+        ASSERT_TRUE (pumpMessagesUntil ([&] { return FakeInput::pixelAt (menuArea.x, menuArea.y) != beforeMenu; }))
+            << "no menu appeared below the preset button";
+        pumpMessagesFor (200);
 
         for (const auto* key : { "Up", "Right", "Return" })
         {
