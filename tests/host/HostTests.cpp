@@ -2,13 +2,18 @@
 // checks what the host sees. This binary has its own copy of the framework, built with hosting
 // enabled, and does not link the plug-in's shared code.
 
+#include "FakeInput.h"
 #include "HostReference.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cmath>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace juce
 {
@@ -127,6 +132,119 @@ void apply (juce::AudioPluginInstance& instance, const HostReference& ref)
 {
     for (const auto& s : ref.settings)
         instance.getParameters()[s.index]->setValue (s.normalised);
+}
+
+/** Runs the message queue for a while: the plug-in's window gets its events and timers from the
+    host's run loop, so it only opens, paints and resizes while the host dispatches messages.
+*/
+void pumpMessagesFor (int milliseconds)
+{
+    pumpMessagesUntil ([deadline = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds]
+                       { return juce::Time::getMillisecondCounter() >= deadline; });
+}
+
+// Halves away from zero, as the editor rounds its sizes.
+int nearest (double x) { return (int) std::round (x); }
+
+/** The size the editor opens at and the limits it accepts on a display with this usable area:
+    three quarters of the height at an aspect ratio of 1.5, the width kept between 720 and 1600
+    (or the display's width), the height fitted to the display when it would not fit.
+*/
+struct ExpectedSizing
+{
+    int width, height, minWidth, minHeight, maxWidth, maxHeight;
+};
+
+constexpr double editorAspectRatio = 1.5;
+
+ExpectedSizing expectedSizing (juce::Rectangle<int> area)
+{
+    const int areaW = area.getWidth(), areaH = area.getHeight();
+    const int h0 = nearest ((float) areaH * 0.75f);
+    const int w0 = juce::jmax (1, nearest (juce::jmax (1, h0) * editorAspectRatio));
+
+    ExpectedSizing s {};
+    s.maxWidth = juce::jmax (1, juce::jmin (areaW, 1600));
+    s.minWidth = juce::jmax (1, juce::jmin (s.maxWidth, 720));
+    s.minHeight = juce::jmax (1, nearest (s.minWidth / editorAspectRatio));
+    s.maxHeight = juce::jmax (s.minHeight, nearest (s.maxWidth / editorAspectRatio));
+    s.width = juce::jlimit (s.minWidth, s.maxWidth, w0);
+    s.height = juce::jmax (1, nearest (s.width / editorAspectRatio));
+
+    if (s.height > areaH)
+    {
+        s.width = juce::jmax (1, juce::jmin (areaW, nearest (areaH * editorAspectRatio)));
+        s.height = juce::jmax (1, areaH);
+    }
+
+    return s;
+}
+
+/** A window like a DAW's plug-in window: it shows the host's editor for an instance, sized to it. */
+struct PluginWindow : juce::DocumentWindow
+{
+    explicit PluginWindow (juce::AudioProcessorEditor& editor) :
+        juce::DocumentWindow ("Ostrel", juce::Colours::black, 0, true)
+    {
+        setUsingNativeTitleBar (true);
+        setContentNonOwned (&editor, true);
+        setVisible (true);
+    }
+
+    ~PluginWindow() override { clearContentComponent(); }
+};
+
+/** A test signal that any instance can regenerate: block b, channel c, sample i. */
+void fillTestBlock (juce::AudioBuffer<float>& buffer, int blockIndex)
+{
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+        {
+            const auto t = (float) (blockIndex * buffer.getNumSamples() + i);
+            buffer.setSample (c, i, 1.2f * std::sin (0.011f * t * (float) (c + 1)) + 0.3f * std::sin (0.37f * t));
+        }
+}
+
+/** Where a user clicks in the editor's menu bar, from the menu bar's layout: its height is 9 % of
+    the editor's, the preset button spans 24 % of the width from 0.8 of that left of the centre
+    line, and the Save button follows one hundredth of the width later, 1.8 bar heights wide.
+*/
+juce::Point<int> presetButtonCentre (const juce::Component& editor)
+{
+    const auto w = (float) editor.getWidth(), barHeight = (float) nearest (0.09f * (float) editor.getHeight());
+    return editor.getScreenPosition() + juce::Point<float> (0.428f * w, 0.5f * barHeight).roundToInt();
+}
+
+juce::Point<int> saveButtonCentre (const juce::Component& editor)
+{
+    const auto w = (float) editor.getWidth(), barHeight = (float) nearest (0.09f * (float) editor.getHeight());
+    return editor.getScreenPosition()
+           + juce::Point<float> (0.558f * w + 0.9f * barHeight, 0.5f * barHeight).roundToInt();
+}
+
+/** How far down the editor's left edge the colour of its top row reaches on screen: the height
+    of the menu bar as the plug-in laid it out and painted it. -1 when the screen cannot be read.
+*/
+int menuBarHeightOnScreen (const juce::Component& editor)
+{
+    const auto origin = editor.getScreenPosition() + juce::Point<int> (2, 0);
+    const auto barColour = FakeInput::pixelAt (origin.x, origin.y);
+
+    if (barColour < 0)
+        return -1;
+
+    for (int y = 1; y < editor.getHeight(); ++y)
+        if (FakeInput::pixelAt (origin.x, origin.y + y) != barColour)
+            return y;
+
+    return editor.getHeight();
+}
+
+/** The user presets folder of the home folder the test runs in. */
+juce::File userPresetsFolder()
+{
+    return juce::File::getSpecialLocation (juce::File::userHomeDirectory)
+        .getChildFile (".config/LarkfenAudio/Ostrel/version_1.0.0/Presets");
 }
 } // namespace
 
@@ -346,4 +464,253 @@ TEST (HostedPlugin, StateSavedByTheHostRestoresIntoAFreshInstance)
     EXPECT_EQ (restoredXml->getStringAttribute ("uiCurrentPresetModified"), "0");
 
     original->releaseResources();
+}
+
+TEST (HostedPlugin, EditorOpensAtTheSizeForTheDisplayAndResizesAtItsAspectRatio)
+{
+    const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
+    ASSERT_NE (display, nullptr);
+    const auto expected = expectedSizing (display->userArea);
+
+    auto instance = load();
+    ASSERT_NE (instance, nullptr);
+    ASSERT_TRUE (instance->hasEditor());
+
+    std::unique_ptr<juce::AudioProcessorEditor> editor (instance->createEditorIfNeeded());
+    ASSERT_NE (editor, nullptr);
+    EXPECT_EQ (instance->getActiveEditor(), editor.get());
+
+    {
+        PluginWindow window (*editor);
+        pumpMessagesFor (300);
+
+        EXPECT_EQ (editor->getWidth(), expected.width) << display->userArea.toString();
+        EXPECT_EQ (editor->getHeight(), expected.height) << display->userArea.toString();
+        EXPECT_EQ (window.getContentComponent()->getBounds(), editor->getBounds());
+        EXPECT_TRUE (
+            pumpMessagesUntil ([&] { return menuBarHeightOnScreen (*editor) == nearest (0.09f * expected.height); }))
+            << "menu bar " << menuBarHeightOnScreen (*editor) << " high at the opening size";
+
+        // What the host asks for, and what the plug-in lets it have: within the limits one side
+        // is kept and the other follows the aspect ratio; outside them the size is clamped.
+        struct Request
+        {
+            int width, height, expectedWidth, expectedHeight;
+        };
+
+        const Request requests[] = {
+            { 900, 700, 900, 600 },
+            { 1000, 600, 900, 600 },
+            { 960, 640, 960, 640 },
+            { 5000, 4000, expected.maxWidth, expected.maxHeight },
+            { 100, 100, expected.minWidth, expected.minHeight },
+            { 5000, 100, expected.minWidth, expected.minHeight },
+        };
+
+        for (const auto& r : requests)
+        {
+            SCOPED_TRACE (juce::String (r.width) + " x " + juce::String (r.height));
+            editor->setSize (r.width, r.height);
+            pumpMessagesFor (50);
+
+            EXPECT_NEAR (editor->getWidth(), r.expectedWidth, 1);
+            EXPECT_NEAR (editor->getHeight(), r.expectedHeight, 1);
+            EXPECT_NEAR (editor->getWidth(), editor->getHeight() * editorAspectRatio, 1.5);
+            EXPECT_EQ (window.getContentComponent()->getBounds(), editor->getBounds());
+
+            // The plug-in laid its children out for the new size: on screen, the menu bar's
+            // colour at the left edge ends where the control panel begins, 9 % down.
+            const int barHeight = nearest (0.09f * (float) editor->getHeight());
+            EXPECT_TRUE (pumpMessagesUntil ([&] { return menuBarHeightOnScreen (*editor) == barHeight; }))
+                << "menu bar " << menuBarHeightOnScreen (*editor) << " high, expected " << barHeight;
+        }
+    }
+
+    editor.reset();
+    EXPECT_EQ (instance->getActiveEditor(), nullptr);
+}
+
+TEST (HostedPlugin, OpeningAndClosingTheEditorWhileAudioRunsLeavesTheOutputUnchanged)
+{
+    constexpr int blockSize = 256, maxBlocks = 4000;
+
+    auto withEditor = load (48000.0, blockSize);
+    auto withoutEditor = load (48000.0, blockSize);
+    ASSERT_NE (withEditor, nullptr);
+    ASSERT_NE (withoutEditor, nullptr);
+
+    for (auto* instance : { withEditor.get(), withoutEditor.get() })
+        instance->prepareToPlay (48000.0, blockSize);
+
+    // The audio thread plays the test signal until the editor has come and gone several times.
+    std::vector<float> recorded ((size_t) (2 * blockSize * maxBlocks));
+    std::atomic<bool> stop { false };
+    std::atomic<int> blocksDone { 0 };
+
+    std::thread audioThread (
+        [&]
+        {
+            juce::AudioBuffer<float> buffer (2, blockSize);
+            juce::MidiBuffer midi;
+
+            for (int b = 0; b < maxBlocks && ! stop.load(); ++b)
+            {
+                fillTestBlock (buffer, b);
+                withEditor->processBlock (buffer, midi);
+
+                for (int c = 0; c < 2; ++c)
+                    std::copy_n (buffer.getReadPointer (c), blockSize, recorded.begin() + (b * 2 + c) * blockSize);
+
+                blocksDone.store (b + 1);
+                std::this_thread::sleep_for (std::chrono::milliseconds (1));
+            }
+        });
+
+    for (int round = 0; round < 4; ++round)
+    {
+        const int blocksBefore = blocksDone.load();
+        std::unique_ptr<juce::AudioProcessorEditor> editor (withEditor->createEditorIfNeeded());
+        ASSERT_NE (editor, nullptr);
+
+        {
+            PluginWindow window (*editor);
+            pumpMessagesFor (250);
+            editor->setSize (900 + 60 * round, 600 + 40 * round);
+            pumpMessagesFor (100);
+        }
+
+        editor.reset();
+        pumpMessagesFor (50);
+        EXPECT_GT (blocksDone.load(), blocksBefore) << "audio stalled while the editor was open, round " << round;
+    }
+
+    stop.store (true);
+    audioThread.join();
+    const int numBlocks = blocksDone.load();
+    ASSERT_LT (numBlocks, maxBlocks) << "the editor rounds outlasted the recording";
+
+    juce::AudioBuffer<float> buffer (2, blockSize);
+    juce::MidiBuffer midi;
+    float worst = 0.0f, loudest = 0.0f;
+
+    for (int b = 0; b < numBlocks; ++b)
+    {
+        fillTestBlock (buffer, b);
+        withoutEditor->processBlock (buffer, midi);
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < blockSize; ++i)
+            {
+                const float got = recorded[(size_t) ((b * 2 + c) * blockSize + i)];
+                ASSERT_TRUE (std::isfinite (got)) << "block " << b;
+                worst = std::max (worst, std::abs (got - buffer.getSample (c, i)));
+                loudest = std::max (loudest, std::abs (got));
+            }
+    }
+
+    EXPECT_GT (loudest, 0.1f);
+    EXPECT_EQ (worst, 0.0f);
+
+    for (auto* instance : { withEditor.get(), withoutEditor.get() })
+        instance->releaseResources();
+}
+
+TEST (HostedPlugin, UserPresetSavedInOneEditorLoadsFromAnotherEditorsPresetMenu)
+{
+    const auto ref = readReference();
+    const auto presetsBefore = userPresetsFolder().findChildFiles (juce::File::findFiles, false, "*.xml");
+
+    // The first instance: the user sets it up, clicks Save and accepts the offered name.
+    auto saver = load();
+    ASSERT_NE (saver, nullptr);
+    apply (*saver, ref);
+
+    juce::File savedFile;
+    {
+        std::unique_ptr<juce::AudioProcessorEditor> editor (saver->createEditorIfNeeded());
+        ASSERT_NE (editor, nullptr);
+        PluginWindow window (*editor);
+        pumpMessagesFor (300);
+
+        const auto save = saveButtonCentre (*editor);
+        const auto dialogArea = editor->getScreenBounds().getCentre();
+        const auto beforeDialog = FakeInput::pixelAt (dialogArea.x, dialogArea.y);
+        ASSERT_TRUE (FakeInput::clickAt (save.x, save.y));
+        ASSERT_TRUE (
+            pumpMessagesUntil ([&] { return FakeInput::pixelAt (dialogArea.x, dialogArea.y) != beforeDialog; }))
+            << "no dialog appeared over the editor";
+        pumpMessagesFor (200);
+        ASSERT_TRUE (FakeInput::pressKey ("Return"));
+
+        const auto newPreset = [&]
+        {
+            for (const auto& f : userPresetsFolder().findChildFiles (juce::File::findFiles, false, "*.xml"))
+                if (! presetsBefore.contains (f))
+                    savedFile = f;
+
+            return savedFile.existsAsFile();
+        };
+
+        ASSERT_TRUE (pumpMessagesUntil (newPreset))
+            << "no preset file appeared in " << userPresetsFolder().getFullPathName();
+
+        // Dismisses the confirmation that the preset was saved.
+        ASSERT_TRUE (FakeInput::pressKey ("Return"));
+        pumpMessagesFor (300);
+    }
+
+    // The second instance: the user opens the preset menu and loads the last entry, the new preset.
+    auto loader = load();
+    ASSERT_NE (loader, nullptr);
+    {
+        std::unique_ptr<juce::AudioProcessorEditor> editor (loader->createEditorIfNeeded());
+        ASSERT_NE (editor, nullptr);
+        PluginWindow window (*editor);
+        pumpMessagesFor (300);
+
+        const auto preset = presetButtonCentre (*editor);
+        const auto menuArea = preset + juce::Point<int> (0, editor->getHeight() / 8);
+        const auto beforeMenu = FakeInput::pixelAt (menuArea.x, menuArea.y);
+        ASSERT_TRUE (FakeInput::clickAt (preset.x, preset.y));
+        ASSERT_TRUE (pumpMessagesUntil ([&] { return FakeInput::pixelAt (menuArea.x, menuArea.y) != beforeMenu; }))
+            << "no menu appeared below the preset button";
+        pumpMessagesFor (200);
+
+        for (const auto* key : { "Up", "Right", "Return" })
+        {
+            ASSERT_TRUE (FakeInput::pressKey (key));
+            pumpMessagesFor (200);
+        }
+
+        // Master is the listener's own and stays as it is; every other value comes from the file.
+        const auto& saved = saver->getParameters();
+        const auto& loaded = loader->getParameters();
+        const auto matches = [&]
+        {
+            for (int i = 0; i < 11; ++i)
+                if (saved[i]->getName (100) != "Master"
+                    && std::abs (saved[i]->getValue() - loaded[i]->getValue()) > 1.0e-6f)
+                    return false;
+
+            return true;
+        };
+
+        EXPECT_TRUE (pumpMessagesUntil (matches));
+
+        for (int i = 0; i < 11; ++i)
+        {
+            if (saved[i]->getName (100) == "Master")
+            {
+                EXPECT_EQ (loaded[i]->getValue(), loaded[i]->getDefaultValue());
+            }
+        }
+    }
+
+    juce::MemoryBlock state;
+    loader->getStateInformation (state);
+    const auto xml = pluginXml (state);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getStringAttribute ("uiCurrentPresetName"), savedFile.getFileNameWithoutExtension());
+    EXPECT_EQ (xml->getStringAttribute ("uiCurrentPresetIsUser"), "1");
+    EXPECT_EQ (xml->getStringAttribute ("uiCurrentPresetModified"), "0");
 }
