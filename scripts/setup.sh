@@ -9,7 +9,7 @@ packages=(
     juce-modules-source
     libflac-dev libvorbis-dev libogg-dev libebur128-dev
     libfreetype-dev libfontconfig1-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
-    libasound2-dev libgl-dev
+    libasound2-dev libgl-dev libxtst-dev
     libjack-jackd2-dev
     lv2-dev liblilv-dev lilv-utils x11-utils
     googletest libgtest-dev libgmock-dev libbenchmark-dev
