@@ -27,8 +27,12 @@ float powerValue (const std::atomic<float>* raw) noexcept
     return raw->load (std::memory_order_relaxed) >= 0.5f ? 1.0f : 0.0f;
 }
 
-/** Non-finite host samples are treated as silence so they never reach a filter's memory. */
-float sanitise (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
+/** Host samples beyond ±1e6 (+120 dBFS), and non-finite ones, are not audio: they are treated as
+    silence so they never reach a filter's memory. A finite sample near the float limit would
+    otherwise overflow the filters and leave NaN in their state for good.
+*/
+constexpr float largestInputMagnitude = 1.0e6f;
+float sanitise (float x) noexcept { return std::abs (x) <= largestInputMagnitude ? x : 0.0f; }
 
 juce::ParameterID pid (const char* id) { return { id, 1 }; }
 } // namespace
