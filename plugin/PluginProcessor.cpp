@@ -557,7 +557,9 @@ juce::ValueTree OstrelAudioProcessor::completeParameterTree (juce::ValueTree tre
 
             found = true;
 
-            if (child.hasProperty ("value") && ! std::isfinite ((double) child.getProperty ("value")))
+            // The framework gives a child without a value the default, and would pass "nan" or
+            // "inf" on to the parameter; both keep the present value instead.
+            if (! child.hasProperty ("value") || ! std::isfinite ((double) child.getProperty ("value")))
                 child.setProperty ("value", present, nullptr);
         }
 
@@ -572,6 +574,187 @@ juce::ValueTree OstrelAudioProcessor::completeParameterTree (juce::ValueTree tre
     }
 
     return tree;
+}
+
+//==============================================================================
+namespace
+{
+/** A factory preset's values in the parameters' own units; master is never part of one. */
+struct FactoryPreset
+{
+    const char* name;
+    float mode, input, shape, ceiling, output, mix, edge, lowProtect, oversampling;
+};
+
+constexpr FactoryPreset factoryPresets[] = {
+    { "Punchy Drums", 2, 6.0f, 56, -1.0f, 2.0f, 100, 18, 52, 2 },
+    { "Loud Mix Bus", 0, 3.0f, 34, -1.0f, 1.0f, 80, 8, 68, 2 },
+    { "Snare Forward", 2, 8.0f, 62, -1.8f, 0.5f, 88, 36, 34, 1 },
+    { "Clipper Glue", 1, 4.0f, 46, -0.8f, 1.5f, 72, 4, 72, 2 },
+    { "Warm Masters", 0, 2.0f, 24, -1.2f, 0.0f, 64, -10, 84, 3 },
+    { "Parallel Smash", 2, 10.0f, 72, -2.2f, 0.0f, 42, 20, 40, 2 },
+    { "Vocal Peak Tame", 0, 3.0f, 28, -1.4f, -0.5f, 68, 6, 78, 1 },
+    { "808 Grip", 1, 5.0f, 52, -1.5f, 1.0f, 100, -8, 92, 2 },
+    { "Aggro Guitars", 2, 7.0f, 58, -1.2f, 1.2f, 90, 28, 38, 1 },
+    { "Clean Loudness", 0, 1.5f, 18, -0.8f, 0.5f, 100, 0, 88, 3 },
+};
+
+const FactoryPreset* findFactoryPreset (const juce::String& name)
+{
+    for (const auto& preset : factoryPresets)
+        if (name == preset.name)
+            return &preset;
+
+    return nullptr;
+}
+} // namespace
+
+const juce::StringArray OstrelAudioProcessor::factoryPresetNames = []
+{
+    juce::StringArray names;
+
+    for (const auto& preset : factoryPresets)
+        names.add (preset.name);
+
+    return names;
+}();
+
+void OstrelAudioProcessor::applyFactoryPreset (const juce::String& name)
+{
+    const auto* preset = findFactoryPreset (name);
+
+    if (preset == nullptr)
+        return;
+
+    suppressModified.store (true);
+
+    const float master = raw.master->load();
+
+    setParamValue (ParamIDs::power, 1.0f);
+    setParamValue (ParamIDs::mode, preset->mode);
+    setParamValue (ParamIDs::input, preset->input);
+    setParamValue (ParamIDs::shape, preset->shape);
+    setParamValue (ParamIDs::ceiling, preset->ceiling);
+    setParamValue (ParamIDs::output, preset->output);
+    setParamValue (ParamIDs::mix, preset->mix);
+    setParamValue (ParamIDs::edge, preset->edge);
+    setParamValue (ParamIDs::lowProtect, preset->lowProtect);
+    setParamValue (ParamIDs::oversampling, preset->oversampling);
+    setParamValue (ParamIDs::master, master);
+
+    suppressModified.store (false);
+    setCurrentPresetInfo (name, false, false);
+}
+
+//==============================================================================
+juce::StringArray OstrelAudioProcessor::getUserPresetNames() const
+{
+    juce::StringArray names;
+    const auto folder = presetManager.getPresetsDirectory();
+
+    if (! folder.isDirectory())
+        return names;
+
+    for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*.xml"))
+        names.add (file.getFileNameWithoutExtension());
+
+    names.sort (true);
+    return names;
+}
+
+bool OstrelAudioProcessor::saveUserPreset (const juce::String& name)
+{
+    const auto state = apvts.copyState();
+    const auto folder = presetManager.getPresetsDirectory();
+
+    // The folder may have been removed since construction; if this fails, so does the write.
+    if (! folder.isDirectory())
+        folder.createDirectory();
+
+    if (! state.isValid())
+        return false;
+
+    const auto xml = state.createXml();
+
+    // writeTo goes through a temporary file, so an existing preset is replaced only by a
+    // complete new one.
+    if (xml == nullptr || ! xml->writeTo (presetManager.getPresetFile (name)))
+        return false;
+
+    setCurrentPresetInfo (name, true, false);
+    return true;
+}
+
+bool OstrelAudioProcessor::loadUserPreset (const juce::String& name)
+{
+    const auto file = presetManager.getPresetFile (name);
+
+    if (! file.existsAsFile())
+        return false;
+
+    const auto xml = juce::parseXML (file);
+
+    if (xml == nullptr)
+        return false;
+
+    auto tree = juce::ValueTree::fromXml (*xml);
+
+    if (! tree.isValid())
+        return false;
+
+    const float master = raw.master->load();
+
+    // Processing is suspended only now, so a file that cannot be read never interrupts audio.
+    const ScopedProcessingSuspend suspend (*this);
+
+    suppressModified.store (true);
+    apvts.replaceState (completeParameterTree (std::move (tree)));
+    setParamValue (ParamIDs::master, master);
+    suppressModified.store (false);
+
+    setCurrentPresetInfo (name, true, false);
+    return true;
+}
+
+bool OstrelAudioProcessor::renameUserPreset (const juce::String& oldName, const juce::String& newName)
+{
+    const auto oldFile = presetManager.getPresetFile (oldName);
+    const auto newFile = presetManager.getPresetFile (newName);
+
+    if (! oldFile.existsAsFile() || newName.trim().isEmpty())
+        return false;
+
+    // Never overwrite: names that reduce to the same file name (such as "A" and "A!") fail here.
+    if (newFile.existsAsFile() || ! oldFile.moveFileTo (newFile))
+        return false;
+
+    const juce::ScopedLock lock (presetInfoLock);
+
+    if (isCurrentUserPreset (oldName))
+        setCurrentPresetInfo (newName, true, false);
+
+    return true;
+}
+
+bool OstrelAudioProcessor::deleteUserPreset (const juce::String& name)
+{
+    const auto file = presetManager.getPresetFile (name);
+
+    if (! file.existsAsFile() || ! file.deleteFile())
+        return false;
+
+    const juce::ScopedLock lock (presetInfoLock);
+
+    if (isCurrentUserPreset (name))
+        setCurrentPresetInfo ("Presets", false, false);
+
+    return true;
+}
+
+bool OstrelAudioProcessor::isCurrentUserPreset (const juce::String& name) const
+{
+    const juce::ScopedLock lock (presetInfoLock);
+    return currentPresetIsUser && currentPresetName.equalsIgnoreCase (name);
 }
 
 juce::AudioProcessorEditor* OstrelAudioProcessor::createEditor()

@@ -3,6 +3,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
+#include "PresetManager.h"
+
 #include <array>
 #include <atomic>
 #include <memory>
@@ -68,6 +70,42 @@ public:
     bool isCurrentPresetUser() const;
     bool isCurrentPresetModified() const noexcept { return currentPresetModified.load(); }
 
+    //==============================================================================
+    /** The ten factory presets, in the order the preset menu lists them. */
+    static const juce::StringArray factoryPresetNames;
+
+    /** Switches the effect on and sets the named factory preset's nine values, keeping master
+        as it is; the preset becomes current, not a user preset, not modified. A name that is not
+        one of factoryPresetNames changes nothing.
+    */
+    void applyFactoryPreset (const juce::String& name);
+
+    /** The user presets in the presets folder (file names without ".xml"), sorted ignoring case.
+        The folder is read anew on every call.
+    */
+    juce::StringArray getUserPresetNames() const;
+
+    /** Writes every parameter value to the preset's file, replacing an existing one. On success
+        the name, exactly as given, becomes the current user preset, not modified.
+    */
+    bool saveUserPreset (const juce::String& name);
+
+    /** Applies a preset file with audio processing suspended. Master keeps its value, and a
+        parameter the file does not mention, or stores as a non-finite value, keeps its own. On
+        success the name becomes the current user preset, not modified.
+    */
+    bool loadUserPreset (const juce::String& name);
+
+    /** Moves a preset's file to the new name's file; fails for a missing file, a blank new name or
+        an existing target, never overwriting. The record follows when it is the current preset.
+    */
+    bool renameUserPreset (const juce::String& oldName, const juce::String& newName);
+
+    /** Deletes a preset's file; when it was the current user preset the record goes back to
+        "Presets".
+    */
+    bool deleteUserPreset (const juce::String& name);
+
     /** The latency last reported to the host, in samples. */
     int getCurrentLatency() const noexcept { return currentLatency; }
 
@@ -81,6 +119,23 @@ private:
         mention, or whose stored value is not a finite number, keeps its present value.
     */
     juce::ValueTree completeParameterTree (juce::ValueTree tree) const;
+
+    /** True when the record names a user preset whose name equals this one ignoring case. */
+    bool isCurrentUserPreset (const juce::String& name) const;
+
+    /** Holds audio processing suspended for its lifetime. */
+    struct ScopedProcessingSuspend
+    {
+        explicit ScopedProcessingSuspend (juce::AudioProcessor& p) : processor (p)
+        {
+            processor.suspendProcessing (true);
+        }
+        ~ScopedProcessingSuspend() { processor.suspendProcessing (false); }
+
+        juce::AudioProcessor& processor;
+
+        JUCE_DECLARE_NON_COPYABLE (ScopedProcessingSuspend)
+    };
 
     /** Processes numSamples samples (at most the prepared block size) of the given channels as
         one block: smoothers, latency check, chain and meters.
@@ -114,6 +169,8 @@ public:
     std::atomic<float> inputLevel[2] { 0.0f, 0.0f };
     std::atomic<float> outputLevel[2] { 0.0f, 0.0f };
     std::atomic<float> clipAmount { 0.0f };
+
+    PresetManager presetManager;
 
     juce::CriticalSection presetInfoLock;
 
