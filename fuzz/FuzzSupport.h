@@ -3,13 +3,17 @@
 #include "ParameterIDs.h"
 #include "PluginProcessor.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 /** What the two harnesses share: a JUCE environment with a private home folder, one processor
@@ -104,20 +108,23 @@ inline void initialise()
         fail ("no temporary home folder");
 
     setenv ("HOME", home.c_str(), 1);
-    static juce::ScopedJuceInitialiser_GUI juce;
+
+    // Never destroyed: libFuzzer ends the process with exit(), after the framework's own statics
+    // may already be gone.
+    new juce::ScopedJuceInitialiser_GUI();
 }
 
-/** The processor every input goes to, prepared once. */
+/** The processor every input goes to, prepared once and, like JUCE, kept to the end. */
 inline OstrelAudioProcessor& processor()
 {
-    static OstrelAudioProcessor instance;
-    static const bool prepared = []
+    static auto* instance = []
     {
-        instance.prepareToPlay (48000.0, 64);
-        return true;
+        auto* p = new OstrelAudioProcessor();
+        p->prepareToPlay (48000.0, 64);
+        return p;
     }();
-    juce::ignoreUnused (prepared);
-    return instance;
+
+    return *instance;
 }
 
 using Seed = std::pair<const char*, std::vector<std::uint8_t>>;

@@ -1,4 +1,5 @@
 #include "FuzzSupport.h"
+#include "XmlText.h"
 
 // Writes each input as a user preset file and loads it with loadUserPreset. A file that does not
 // parse to a tree must be refused with nothing changed; an accepted one must keep master, set the
@@ -30,6 +31,8 @@ std::vector<FuzzSupport::Seed> makeSeeds()
     seeds.push_back ({ "entities-and-cdata", FuzzSupport::bytesOf (juce::String (
                                                  "<!DOCTYPE x [<!ENTITY e \"&#x263A;\">]><PARAMETERS a=\"&e;&amp;"
                                                  "&#0;\"><![CDATA[<PARAM id=\"mix\"/>]]></PARAMETERS>")) });
+    // A multi-byte character cut short at the very end.
+    seeds.push_back ({ "cut-utf8", { '<', 'P', ' ', 'a', '=', '"', 0xe2, 0x98 } });
     seeds.push_back ({ "binary", { 0x00, 0xff, 0xfe, 0x3c, 0x00, 0x50, 0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a } });
     seeds.push_back ({ "utf16-bom", { 0xff, 0xfe, '<', 0, 'P', 0, '/', 0, '>', 0 } });
     seeds.push_back ({ "empty", {} });
@@ -56,7 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     p.setCurrentPresetInfo ("Before", false, true);
     const auto before = FuzzSupport::take (p);
 
-    const auto xml = juce::parseXML (file);
+    // Files beyond 1 MiB are refused unread; below that, a file is a preset if its text is valid
+    // and gives a tree.
+    const auto xml = size <= (1 << 20) ? XmlText::parseFileData (juce::MemoryBlock (data, size)) : nullptr;
     const bool acceptable = xml != nullptr && juce::ValueTree::fromXml (*xml).isValid();
 
     const bool loaded = p.loadUserPreset (presetName);

@@ -1,4 +1,5 @@
 #include "FuzzSupport.h"
+#include "XmlText.h"
 
 // Feeds each input to setStateInformation as a host's stored session would be. An input that the
 // framing or the XML rejects must change nothing; an accepted one must leave every parameter in
@@ -85,8 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     p.setCurrentPresetInfo ("Before", true, true);
     const auto before = FuzzSupport::take (p);
 
-    // What the host's blob must be to be applied: the framing and an XML element that gives a tree.
-    const auto xml = juce::AudioProcessor::getXmlFromBinary (data, (int) size);
+    // What the host's blob must be to be applied: the framing, valid UTF-8 text (the framework's
+    // parser must not see anything else) and an XML element that gives a tree.
+    const auto storedLength = size > 8 ? (int) juce::ByteOrder::littleEndianInt (data + 4) : 0;
+    const bool validText = size <= 8 || XmlText::isValidUtf8 (data + 8, juce::jmin (storedLength, (int) size - 8));
+    const auto xml = validText ? juce::AudioProcessor::getXmlFromBinary (data, (int) size) : nullptr;
     const bool acceptable = xml != nullptr && juce::ValueTree::fromXml (*xml).isValid();
 
     p.setStateInformation (data, (int) size);
