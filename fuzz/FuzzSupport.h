@@ -16,6 +16,10 @@
 #include <utility>
 #include <vector>
 
+// The entry points libFuzzer calls.
+extern "C" int LLVMFuzzerInitialize (int* argc, char*** argv);
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size);
+
 /** What the two harnesses share: a JUCE environment with a private home folder, one processor
     for the whole run, a snapshot of everything a rejected input must leave alone, and the
     "--write-seeds=DIR" mode that writes the harness's seed corpus and exits.
@@ -111,7 +115,8 @@ inline void initialise()
 
     // Never destroyed: libFuzzer ends the process with exit(), after the framework's own statics
     // may already be gone.
-    new juce::ScopedJuceInitialiser_GUI();
+    static auto* juceInitialiser = new juce::ScopedJuceInitialiser_GUI();
+    juce::ignoreUnused (juceInitialiser);
 }
 
 /** The processor every input goes to, prepared once and, like JUCE, kept to the end. */

@@ -524,12 +524,12 @@ void OstrelAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 void OstrelAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
     // getXmlFromBinary checks the magic, the length and the XML, and cuts the length to the data;
-    // the text it would take must be valid UTF-8 first (see XmlText).
+    // the text it would take must be safe to parse first (see XmlText).
     if (sizeInBytes > 8 && data != nullptr)
     {
         const auto storedLength = (int) juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
 
-        if (! XmlText::isValidUtf8 (juce::addBytesToPointer (data, 8), juce::jmin (storedLength, sizeInBytes - 8)))
+        if (! XmlText::isSafeToParse (juce::addBytesToPointer (data, 8), juce::jmin (storedLength, sizeInBytes - 8)))
             return;
     }
 

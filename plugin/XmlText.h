@@ -2,24 +2,42 @@
 
 #include <juce_core/juce_core.h>
 
+#include <cstring>
 #include <memory>
+#include <string_view>
 
 /** Safe parsing of XML text that arrives as raw bytes (session blobs, preset files).
 
-    The framework's XML parser walks UTF-8 by lead bytes: a multi-byte sequence cut short at the
-    end of the text makes it read past the end of the buffer. Text that is not valid UTF-8 is not
-    XML either, so it is refused before the parser sees it.
+    The framework's XML parser walks UTF-8 by lead bytes, so a multi-byte sequence cut short at the
+    end of the text makes it read past the end of the buffer; it loops for ever on a processing
+    instruction followed by text inside an element, and on entities that refer to each other.
+    None of these occurs in what the plug-in writes, so such text is refused before parsing.
 */
 namespace XmlText
 {
-/** True when the bytes, up to the first zero byte or numBytes, are valid UTF-8. */
-inline bool isValidUtf8 (const void* data, int numBytes)
+/** True when the bytes, up to the first zero byte or numBytes, are text the framework's parser
+    handles safely: valid UTF-8, with no processing instruction ("<?") other than a leading XML
+    declaration (one inside an element's content sends the parser into an endless loop) and no
+    document type declaration (its entities can expand into each other without end).
+*/
+inline bool isSafeToParse (const void* data, int numBytes)
 {
-    return numBytes <= 0 || juce::CharPointer_UTF8::isValidString (static_cast<const char*> (data), numBytes);
+    const auto* text = static_cast<const char*> (data);
+
+    if (numBytes <= 0)
+        return true;
+
+    if (! juce::CharPointer_UTF8::isValidString (text, numBytes))
+        return false;
+
+    const std::string_view view (text, strnlen (text, (size_t) numBytes));
+    const auto start = view.find_first_not_of (" \t\r\n");
+    const auto searchFrom = (start != std::string_view::npos && view.compare (start, 2, "<?") == 0) ? start + 2 : 0;
+    return view.find ("<?", searchFrom) == std::string_view::npos && view.find ("<!DOCTYPE") == std::string_view::npos;
 }
 
 /** Parses a file's bytes as an XML document: UTF-16 with a byte-order mark, or UTF-8 with or
-    without one. Gives nullptr for text that is not valid UTF-8 or not XML.
+    without one. Gives nullptr for text that is not safe to parse (above) or not XML.
 */
 inline std::unique_ptr<juce::XmlElement> parseFileData (const juce::MemoryBlock& bytes)
 {
@@ -37,7 +55,7 @@ inline std::unique_ptr<juce::XmlElement> parseFileData (const juce::MemoryBlock&
         size -= 3;
     }
 
-    if (size <= 0 || ! isValidUtf8 (text, size))
+    if (size <= 0 || ! isSafeToParse (text, size))
         return nullptr;
 
     return juce::parseXML (juce::String::fromUTF8 (text, size));
