@@ -336,14 +336,15 @@ TEST_F (HostileFiles, PreferencesInAReadOnlyOrBlockedFolderFailSilentlyAndKeepTh
 //==============================================================================
 TEST_F (HostileFiles, TextThatSendsTheXmlParserPastTheEndOrIntoAnEndlessLoopIsRefused)
 {
-    // Found by fuzzing: a UTF-8 lead byte at the very end made the framework's parser read beyond
-    // the text; a processing instruction followed by text inside an element, or entities that
-    // refer to each other, made it loop for ever. As a session blob and as a preset file, each
-    // is refused and changes nothing.
+    // Found by fuzzing: a UTF-8 lead byte or an unterminated hexadecimal character reference at the
+    // very end made the framework's parser read beyond the text; a processing instruction followed by text inside an
+    // element, or entities that refer to each other, made it loop for ever. As a session blob and as a preset file,
+    // each is refused and changes nothing.
     const std::string texts[] = {
         "<PARAMETERS><PARAM id=\"mix\" value=\"5\"/>\xf0",
         "<PARAMETERS><PARAM id=\"mix\" value=\"5\"/> <?x?>text</PARAMETERS>",
         "<!DOCTYPE x [<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">]><PARAMETERS n=\"&a;\"/>",
+        "<PARAMETERS><PARAM id=\"mix\"/>&#x2e",
     };
 
     for (const auto& text : texts)
