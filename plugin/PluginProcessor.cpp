@@ -3,6 +3,7 @@
 #include "ClipperCurves.h"
 #include "ParameterIDs.h"
 #include "PluginEditor.h"
+#include "XmlText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,8 +30,14 @@ float powerValue (const std::atomic<float>* raw) noexcept
     return raw->load (std::memory_order_relaxed) >= 0.5f ? 1.0f : 0.0f;
 }
 
-/** Non-finite host samples are treated as silence so they never reach a filter's memory. */
-float sanitise (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
+/** Host samples beyond ±1e6 (+120 dBFS), and non-finite ones, are not audio: they are treated as
+    silence so they never reach a filter's memory. A finite sample near the float limit would
+    otherwise overflow the filters and leave NaN in their state for good.
+*/
+constexpr float largestInputMagnitude = 1.0e6f;
+
+constexpr juce::int64 largestPresetFileBytes = 1 << 20;
+float sanitise (float x) noexcept { return std::abs (x) <= largestInputMagnitude ? x : 0.0f; }
 
 juce::ParameterID pid (const char* id) { return { id, 1 }; }
 } // namespace
@@ -694,7 +701,16 @@ void OstrelAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void OstrelAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    // getXmlFromBinary checks the magic, the length and the XML, and cuts the length to the data.
+    // getXmlFromBinary checks the magic, the length and the XML, and cuts the length to the data;
+    // the text it would take must be safe to parse first (see XmlText).
+    if (sizeInBytes > 8 && data != nullptr)
+    {
+        const auto storedLength = (int) juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
+
+        if (! XmlText::isSafeToParse (juce::addBytesToPointer (data, 8), juce::jmin (storedLength, sizeInBytes - 8)))
+            return;
+    }
+
     const auto xml = getXmlFromBinary (data, sizeInBytes);
 
     if (xml == nullptr)
@@ -863,10 +879,17 @@ bool OstrelAudioProcessor::loadUserPreset (const juce::String& name)
 {
     const auto file = presetManager.getPresetFile (name);
 
-    if (! file.existsAsFile())
+    // A preset file is about a kilobyte. A far larger one is not a preset, and parsing it would
+    // read all of it into memory on the message thread first.
+    if (! file.existsAsFile() || file.getSize() > largestPresetFileBytes)
         return false;
 
-    const auto xml = juce::parseXML (file);
+    juce::MemoryBlock bytes;
+
+    if (! file.loadFileAsData (bytes))
+        return false;
+
+    const auto xml = XmlText::parseFileData (bytes);
 
     if (xml == nullptr)
         return false;

@@ -15,6 +15,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
     clang-format-14
+    clang libclang-rt-14-dev
 )
 
 missing=()
