@@ -191,10 +191,8 @@ bool OstrelAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) c
 }
 
 //==============================================================================
-void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+std::optional<int> OstrelAudioProcessor::beginHostBlock (juce::AudioBuffer<float>& buffer) noexcept
 {
-    juce::ScopedNoDenormals noDenormals;
-
     const int totalIn = getTotalNumInputChannels();
     const int numSamples = buffer.getNumSamples();
 
@@ -203,17 +201,32 @@ void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
 
     const int numChannels = juce::jmin (totalIn, buffer.getNumChannels(), numProcessChannels);
 
-    if (preparedBlockSize == 0)
+    if (preparedBlockSize > 0)
+        return numChannels;
+
+    // Not prepared yet (outside the host contract; no latency is reported): the input passes
+    // through, made safe.
+    for (int c = 0; c < numChannels; ++c)
     {
-        // Not prepared yet (outside the host contract): pass the input through, made safe.
-        for (int c = 0; c < numChannels; ++c)
-        {
-            auto* data = buffer.getWritePointer (c);
-            for (int i = 0; i < numSamples; ++i)
-                data[i] = sanitise (data[i]);
-        }
-        return;
+        auto* data = buffer.getWritePointer (c);
+        for (int i = 0; i < numSamples; ++i)
+            data[i] = sanitise (data[i]);
     }
+
+    return std::nullopt;
+}
+
+void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const auto channelCount = beginHostBlock (buffer);
+
+    if (! channelCount.has_value())
+        return;
+
+    const int numChannels = *channelCount;
+    const int numSamples = buffer.getNumSamples();
 
     float* channels[2] = {};
 
@@ -235,25 +248,13 @@ void OstrelAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffe
 {
     juce::ScopedNoDenormals noDenormals;
 
-    const int totalIn = getTotalNumInputChannels();
-    const int numSamples = buffer.getNumSamples();
+    const auto channelCount = beginHostBlock (buffer);
 
-    for (int ch = totalIn; ch < juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels()); ++ch)
-        buffer.clear (ch, 0, numSamples);
-
-    const int numChannels = juce::jmin (totalIn, buffer.getNumChannels(), numProcessChannels);
-
-    if (preparedBlockSize == 0)
-    {
-        // Not prepared yet: no latency is reported, so the input passes through, made safe.
-        for (int c = 0; c < numChannels; ++c)
-        {
-            auto* data = buffer.getWritePointer (c);
-            for (int i = 0; i < numSamples; ++i)
-                data[i] = sanitise (data[i]);
-        }
+    if (! channelCount.has_value())
         return;
-    }
+
+    const int numChannels = *channelCount;
+    const int numSamples = buffer.getNumSamples();
 
     // The input goes through the dry ring with the shared write position, so the delay stays
     // continuous across a switch in or out of bypass. The low-band ring gets silence, so nothing

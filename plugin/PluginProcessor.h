@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 /** Ostrel's audio processor: a stereo peak shaper and loudness clipper.
@@ -150,6 +151,13 @@ private:
         one block: smoothers, latency check, chain and meters.
     */
     void processChunk (float* const* channels, int numChannels, int numSamples) noexcept;
+
+    /** The host-buffer housekeeping that processBlock and processBlockBypassed share: clears the
+        output channels that have no input and returns how many channels the chain works on.
+        Before the first prepareToPlay the input passes through with unusable samples silenced,
+        and nothing is returned.
+    */
+    std::optional<int> beginHostBlock (juce::AudioBuffer<float>& buffer) noexcept;
     void processBaseRate (float* const* channels, int numChannels, int numSamples, int clipMode) noexcept;
     void processOversampled (float* const* channels, int numChannels, int numSamples, int clipMode,
                              int osIndex) noexcept;

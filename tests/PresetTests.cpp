@@ -1,4 +1,5 @@
 #include "ParameterIDs.h"
+#include "ParameterTestSupport.h"
 #include "PluginProcessor.h"
 #include "PresetTestSupport.h"
 
@@ -9,19 +10,7 @@
 
 namespace
 {
-using Values = std::map<juce::String, float>;
-
-Values parameterValues (OstrelAudioProcessor& p)
-{
-    Values values;
-
-    for (auto* id : ParamIDs::all)
-        values[id] = p.apvts.getRawParameterValue (id)->load();
-
-    return values;
-}
-
-float valueOf (OstrelAudioProcessor& p, const char* id) { return p.apvts.getRawParameterValue (id)->load(); }
+using Values = ParameterValues;
 
 void expectRecord (OstrelAudioProcessor& p, const juce::String& name, bool isUser, bool modified)
 {

@@ -1,5 +1,6 @@
 #include "ParameterIDs.h"
 #include "PluginProcessor.h"
+#include "ReferenceCurve.h"
 
 #include <gtest/gtest.h>
 
@@ -112,26 +113,7 @@ float gainFromDb (float db) { return juce::Decibels::decibelsToGain (db); }
 */
 struct ReferenceChain
 {
-    static float curve (int mode, float v, float s)
-    {
-        if (mode == 0)
-        {
-            const float d = 1.0f + 0.75f * s;
-            return std::tanh (d * v) / std::max (std::tanh (d), 0.001f);
-        }
-
-        if (mode == 1)
-        {
-            const float t = std::clamp ((s - 1.0f) * 0.125f, 0.0f, 1.0f);
-            const float th = 0.95f - 0.53f * t;
-            return std::clamp (v, -th, th) / std::max (th, 0.001f);
-        }
-
-        const float k = s + 1.25f;
-        const float a = std::atan (k * v) / std::max (std::atan (k), 0.001f);
-        const float q = std::clamp ((s - 1.0f) / 7.0f, 0.0f, 1.0f);
-        return std::clamp (a + 0.16f * q * std::sin (v * juce::MathConstants<float>::pi / 2.0f), -1.1f, 1.1f);
-    }
+    static float curve (int mode, float v, float s) { return referenceCurve (mode, v, s); }
 
     using Coefficients = juce::dsp::IIR::Coefficients<float>;
 

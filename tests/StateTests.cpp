@@ -1,4 +1,5 @@
 #include "ParameterIDs.h"
+#include "ParameterTestSupport.h"
 #include "PluginProcessor.h"
 
 #include <gtest/gtest.h>
@@ -7,19 +8,7 @@
 
 namespace
 {
-using Values = std::map<juce::String, float>;
-
-Values parameterValues (OstrelAudioProcessor& p)
-{
-    Values values;
-
-    for (auto* id : ParamIDs::all)
-        values[id] = p.apvts.getRawParameterValue (id)->load();
-
-    return values;
-}
-
-float valueOf (OstrelAudioProcessor& p, const char* id) { return p.apvts.getRawParameterValue (id)->load(); }
+using Values = ParameterValues;
 
 juce::MemoryBlock saveState (OstrelAudioProcessor& p)
 {
