@@ -702,12 +702,6 @@ void MenuBar::showSuccessMessage (const juce::String& title, const juce::String&
     auto* dialog = createDialog (title, message, juce::MessageBoxIconType::NoIcon, {}, "OK", false);
     dialog->enterModalState (true, nullptr, true);
 
-    // Closes by itself unless the user has closed it first.
-    juce::Component::SafePointer<juce::AlertWindow> safeDialog (dialog);
-    juce::Timer::callAfterDelay (successMessageMilliseconds,
-                                 [safeDialog]
-                                 {
-                                     if (safeDialog != nullptr)
-                                         safeDialog->exitModalState (0);
-                                 });
+    successMessageCloser.dialog = dialog;
+    successMessageCloser.startTimer (successMessageMilliseconds);
 }

@@ -144,5 +144,23 @@ private:
     void renameAndAnnounce (const juce::String& oldName, const juce::String& newName);
     void replaceByRename (const juce::String& oldName, const juce::String& newName);
 
+    /** Closes the success message after its time unless the user has closed it first. The bar
+        owns it, so it stops with the bar instead of outliving a closed editor.
+    */
+    struct SuccessMessageCloser : juce::Timer
+    {
+        void timerCallback() override
+        {
+            stopTimer();
+
+            if (dialog != nullptr)
+                dialog->exitModalState (0);
+        }
+
+        juce::Component::SafePointer<juce::AlertWindow> dialog;
+    };
+
+    SuccessMessageCloser successMessageCloser;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MenuBar)
 };
