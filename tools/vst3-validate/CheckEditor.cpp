@@ -162,11 +162,9 @@ void checkEditor (const Options& options)
         return;
     }
 
-    report::setStep ("load");
-    std::string error;
-    auto module = PluginModule::load (options.bundlePath, error);
+    auto module = loadModuleForCheck (options);
 
-    if (report::expect (module != nullptr, "loading failed: " + error))
+    if (module != nullptr)
     {
         ValidatorHost host;
         std::mt19937 rng (options.seed);

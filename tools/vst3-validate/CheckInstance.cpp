@@ -333,11 +333,9 @@ void checkArrangements (PluginInstance& instance, const Options& options)
 
 void checkInstance (const Options& options)
 {
-    report::setStep ("load");
-    std::string error;
-    auto module = PluginModule::load (options.bundlePath, error);
+    auto module = loadModuleForCheck (options);
 
-    if (! report::expect (module != nullptr, "loading failed: " + error))
+    if (module == nullptr)
         return;
 
     ValidatorHost host;

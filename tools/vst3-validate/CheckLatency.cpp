@@ -84,11 +84,9 @@ void checkBypassKeepsLatency (PluginInstance& instance, ProcessRig& rig)
 
 void checkLatency (const Options& options)
 {
-    report::setStep ("load");
-    std::string error;
-    auto module = PluginModule::load (options.bundlePath, error);
+    auto module = loadModuleForCheck (options);
 
-    if (! report::expect (module != nullptr, "loading failed: " + error))
+    if (module == nullptr)
         return;
 
     ValidatorHost host;

@@ -157,6 +157,15 @@ void checkFactoryHostContext (IPluginFactory& factory, Vst::IHostApplication& ho
 }
 } // namespace
 
+std::unique_ptr<PluginModule> loadModuleForCheck (const Options& options)
+{
+    report::setStep ("load");
+    std::string error;
+    auto module = PluginModule::load (options.bundlePath, error);
+    report::expect (module != nullptr, "loading failed: " + error);
+    return module;
+}
+
 void checkModule (const Options& options)
 {
     report::setStep ("bundle layout");

@@ -197,11 +197,9 @@ struct Variant
 
 void checkProcessing (const Options& options)
 {
-    report::setStep ("load");
-    std::string error;
-    auto module = PluginModule::load (options.bundlePath, error);
+    auto module = loadModuleForCheck (options);
 
-    if (! report::expect (module != nullptr, "loading failed: " + error))
+    if (module == nullptr)
         return;
 
     ValidatorHost host;

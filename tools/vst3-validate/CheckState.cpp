@@ -89,11 +89,9 @@ std::vector<Bytes> garbageStates (const Bytes& valid, std::mt19937& rng)
 
 void checkState (const Options& options)
 {
-    report::setStep ("load");
-    std::string error;
-    auto module = PluginModule::load (options.bundlePath, error);
+    auto module = loadModuleForCheck (options);
 
-    if (! report::expect (module != nullptr, "loading failed: " + error))
+    if (module == nullptr)
         return;
 
     ValidatorHost host;

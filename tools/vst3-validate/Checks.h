@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class PluginModule;
 
 /** What the validator was asked to check. */
 struct Options
@@ -21,6 +24,9 @@ struct Options
     /** Scales an iteration count with the strictness: base at 1, base × 10 at 10. */
     int iterations (int base) const { return base * strictness; }
 };
+
+/** Loads the bundle for a check group, reporting a failure (and returning null) when it cannot. */
+std::unique_ptr<PluginModule> loadModuleForCheck (const Options&);
 
 // Each check group runs in a child process of its own and reports through report::fail.
 void checkModule (const Options&);
