@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include "ClipperCurves.h"
+#include "Float4.h"
 #include "ParameterIDs.h"
 #include "PluginEditor.h"
 #include "XmlText.h"
@@ -115,9 +116,9 @@ void OstrelAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock
         oversamplers[k]->setUsingIntegerLatency (true);
     }
 
-    clipBuffer.setSize (numProcessChannels, blockLength);
-    dryBuffer.setSize (numProcessChannels, blockLength);
-    lowBandBuffer.setSize (numProcessChannels, blockLength);
+    clipBuffer.setSize (2, blockLength);
+    dryBuffer.setSize (2, blockLength);
+    lowBandBuffer.setSize (2, blockLength);
 
     int maxLatency = 0;
     for (size_t k = 1; k < oversamplers.size(); ++k)
@@ -142,15 +143,11 @@ void OstrelAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock
     const auto edgeCoefficients = Coefficients::makeHighPass (currentSampleRate, 2200.0f);
     const auto dcCoefficients = Coefficients::makeHighPass (currentSampleRate, 18.0f);
 
-    for (int c = 0; c < 2; ++c)
-    {
-        lowProtectFilters[c].coefficients = lowProtectCoefficients;
-        edgeFilters[c].coefficients = edgeCoefficients;
-        dcFilters[c].coefficients = dcCoefficients;
-        lowProtectFilters[c].reset();
-        edgeFilters[c].reset();
-        dcFilters[c].reset();
-    }
+    const float* dc = dcCoefficients->getRawCoefficients();
+    const float* lowPass = lowProtectCoefficients->getRawCoefficients();
+    const float* highPass = edgeCoefficients->getRawCoefficients();
+    dcFilter.setCoefficients (dc, dc, dc, dc);
+    bandFilter.setCoefficients (lowPass, lowPass, highPass, highPass);
 
     for (auto& os : oversamplers)
         if (os != nullptr)
@@ -313,77 +310,175 @@ void OstrelAudioProcessor::setSmootherTargets() noexcept
     powerSmoother.setTargetValue (powerValue (raw.power));
 }
 
-void OstrelAudioProcessor::processChunk (float* const* channels, int numChannels, int numSamples) noexcept
-{
-    setSmootherTargets();
-
-    const int clipMode = roundIndex (raw.mode->load (std::memory_order_relaxed), 2);
-    const int osIndex = roundIndex (raw.oversampling->load (std::memory_order_relaxed), 3);
-    const bool oversampled = osIndex >= 1 && oversamplers[(size_t) osIndex] != nullptr;
-
-    const int newLatency = oversampled ? (int) std::lround (oversamplers[(size_t) osIndex]->getLatencyInSamples()) : 0;
-
-    if (newLatency != currentLatency)
-    {
-        currentLatency = newLatency;
-        setLatencySamples (newLatency);
-        dryDelayRing.clear();
-        lowBandDelayRing.clear();
-        delayWritePosition = 0;
-    }
-
-    accumulators = {};
-
-    if (oversampled)
-        processOversampled (channels, numChannels, numSamples, clipMode, osIndex);
-    else
-        processBaseRate (channels, numChannels, numSamples, clipMode);
-
-    publishMeters (numSamples, numChannels);
-}
-
 namespace
 {
-/** The front end of one channel: input gain, DC blocker, band split, edge and low protect. */
-struct FrontEnd
+/** The smoothed values, in the order of the work arrays. */
+enum SmoothedIndex : size_t
 {
-    float gained; // input meter tap
-    float pre;    // the signal that is clipped
-    float lowBack;
+    gainIndex,
+    shapeIndex,
+    outputIndex,
+    masterIndex,
+    mixIndex,
+    edgeIndex,
+    lowProtectIndex,
+    ceilingIndex,
+    powerIndex,
+    numSmoothedIndices
+};
 
-    static FrontEnd run (float x, float g, float e, float p, juce::dsp::IIR::Filter<float>& dc,
-                         juce::dsp::IIR::Filter<float>& lowPass, juce::dsp::IIR::Filter<float>& highPass) noexcept
+/** The chain's values while no smoother moves: the same for every sample. */
+struct SteadyValues
+{
+    Float4 values[numSmoothedIndices];
+    float shape = 1.0f;
+
+    Float4 get (SmoothedIndex index, int, int) const noexcept { return values[index]; }
+    const float* shapes() const noexcept { return &shape; }
+    bool shapeIsSteady (int) const noexcept { return true; }
+};
+
+/** The chain's values while a smoother moves: one per sample, from the work arrays. */
+struct RampValues
+{
+    const float* values[numSmoothedIndices];
+
+    Float4 get (SmoothedIndex index, int i, int count) const noexcept
     {
-        const float gained = x * g;
-        const float y0 = dc.processSample (gained);
-        const float low = lowPass.processSample (y0);
-        const float high = highPass.processSample (y0);
-        const float lowPart = low * p;
-        return { gained, y0 + 1.5f * e * high - 0.28f * lowPart, 0.2f * lowPart };
+        return Float4::loadPartial (values[index] + i, count);
+    }
+    const float* shapes() const noexcept { return values[shapeIndex]; }
+    bool shapeIsSteady (int numSamples) const noexcept
+    {
+        const float* s = values[shapeIndex];
+        return std::all_of (s + 1, s + numSamples, [s0 = s[0]] (float v) { return v == s0; });
     }
 };
 
-/** Output gain, the ceiling, the dry/wet mix, the master gain and the power crossfade.
+float largestLane (Float4 lanes) noexcept
+{
+    float values[4];
+    lanes.store (values);
+    return juce::jmax (values[0], values[1], values[2], values[3]);
+}
+
+/** The front end of up to four consecutive frames of both channels: sanitised input (kept as the
+    dry signal), input gain, DC blocker, band split, edge and low protect. Writes the signal to be
+    clipped and the low band that bypasses the clipper; the input meter's peaks are updated.
+
+    The gain and the band arithmetic run with the frames in lanes; the filters run frame by frame
+    with the channels in lanes.
+*/
+template <typename Values>
+inline void frontEndFrames (const float* inL, const float* inR, float* const* pre, float* const* low, float* const* dry,
+                            int i, int count, const Values& values, BiquadLanes& dc, BiquadLanes& band, Float4& peakL,
+                            Float4& peakR) noexcept
+{
+    const Float4 xL = Float4::keepWithin (Float4::loadPartial (inL + i, count), largestInputMagnitude);
+    const Float4 xR = Float4::keepWithin (Float4::loadPartial (inR + i, count), largestInputMagnitude);
+    xL.storePartial (dry[0] + i, count);
+    xR.storePartial (dry[1] + i, count);
+
+    const Float4 gain = values.get (gainIndex, i, count);
+    const Float4 gainedL = xL * gain, gainedR = xR * gain;
+    peakL = Float4::max (Float4::abs (gainedL), peakL);
+    peakR = Float4::max (Float4::abs (gainedR), peakR);
+
+    // Frame f as { L, R, L, R }.
+    const Float4 first = Float4::interleaveLow (gainedL, gainedR), second = Float4::interleaveHigh (gainedL, gainedR);
+    const Float4 frames[4] = { Float4::lowHalves (first, first), Float4::highHalves (first, first),
+                               Float4::lowHalves (second, second), Float4::highHalves (second, second) };
+
+    Float4 y[4] = { Float4::zero(), Float4::zero(), Float4::zero(), Float4::zero() };
+    Float4 bands[4] = { Float4::zero(), Float4::zero(), Float4::zero(), Float4::zero() };
+
+    for (int f = 0; f < count; ++f)
+    {
+        y[f] = dc.step (frames[f]);
+        bands[f] = band.step (y[f]);
+    }
+
+    // Back to frames in lanes, one register per channel and signal.
+    const Float4 y01 = Float4::lowHalves (y[0], y[1]), y23 = Float4::lowHalves (y[2], y[3]);
+    const Float4 low01 = Float4::lowHalves (bands[0], bands[1]), low23 = Float4::lowHalves (bands[2], bands[3]);
+    const Float4 high01 = Float4::highHalves (bands[0], bands[1]), high23 = Float4::highHalves (bands[2], bands[3]);
+
+    const Float4 edge = Float4::broadcast (1.5f) * values.get (edgeIndex, i, count);
+    const Float4 protect = values.get (lowProtectIndex, i, count);
+
+    const auto split = [&] (Float4 y0, Float4 lowBand, Float4 highBand, float* preOut, float* lowOut)
+    {
+        const Float4 lowPart = lowBand * protect;
+        ((y0 + edge * highBand) - Float4::broadcast (0.28f) * lowPart).storePartial (preOut + i, count);
+        (Float4::broadcast (0.2f) * lowPart).storePartial (lowOut + i, count);
+    };
+
+    split (Float4::evenLanes (y01, y23), Float4::evenLanes (low01, low23), Float4::evenLanes (high01, high23), pre[0],
+           low[0]);
+    split (Float4::oddLanes (y01, y23), Float4::oddLanes (low01, low23), Float4::oddLanes (high01, high23), pre[1],
+           low[1]);
+}
+
+/** Output gain, the ceiling, the dry/wet mix, the master gain and the power crossfade for up to
+    four consecutive frames of one channel. Returns |wet − limited| per frame for the clip meter.
 
     The two crossfades are weighted sums rather than dry + (x - dry) * w: that form rounds twice
     through a value as large as the dry sample, so a hot input (beyond about 2.5) could push a
     fully wet output a few ulps past the ceiling. As weighted sums, w = 1 gives the limited
     sample and w = 0 the dry sample exactly; the same holds for the power fade.
 */
-inline float outputStage (float clipped, float lowBack, float dry, float o, float m, float w, float ceil, float pw,
-                          float& clipSum) noexcept
+template <typename Values>
+inline Float4 outputFrames (const float* clipped, const float* lowBack, const float* dry, float* out, int i, int count,
+                            const Values& values, Float4& peak) noexcept
 {
-    const float wet = (clipped + lowBack) * o;
-    const float limited = juce::jlimit (-ceil, ceil, wet);
-    clipSum += std::abs (wet - limited);
-    const float mixed = limited * w + dry * (1.0f - w);
-    return mixed * m * pw + dry * (1.0f - pw);
+    const Float4 one = Float4::broadcast (1.0f);
+    const Float4 ceiling = values.get (ceilingIndex, i, count);
+    const Float4 mix = values.get (mixIndex, i, count);
+    const Float4 power = values.get (powerIndex, i, count);
+    const Float4 drySample = Float4::loadPartial (dry + i, count);
+
+    const Float4 wet = (Float4::loadPartial (clipped + i, count) + Float4::loadPartial (lowBack + i, count))
+                       * values.get (outputIndex, i, count);
+    const Float4 limited = Float4::max (Float4::negate (ceiling), Float4::min (ceiling, wet));
+    const Float4 mixed = limited * mix + drySample * (one - mix);
+    const Float4 result = (mixed * values.get (masterIndex, i, count)) * power + drySample * (one - power);
+
+    peak = Float4::max (Float4::abs (result), peak);
+    result.storePartial (out + i, count);
+    return Float4::abs (wet - limited);
+}
+
+/** Copies n samples into a delay ring at the write position, then reads the n samples that lie
+    latency samples behind them back into the same array. The ring is longer than n + latency, so
+    every sample read is either from an earlier block or one just written.
+*/
+void delayThroughRing (float* ring, int ringSize, int writePosition, int latency, float* data, int n) noexcept
+{
+    const auto copyIn = [&] (int position, const float* source, int count)
+    {
+        const int first = juce::jmin (count, ringSize - position);
+        std::copy (source, source + first, ring + position);
+        std::copy (source + first, source + count, ring);
+    };
+    const auto copyOut = [&] (int position, float* target, int count)
+    {
+        const int first = juce::jmin (count, ringSize - position);
+        std::copy (ring + position, ring + position + first, target);
+        std::copy (ring, ring + count - first, target + first);
+    };
+
+    copyIn (writePosition, data, n);
+
+    int readPosition = writePosition - latency;
+    while (readPosition < 0)
+        readPosition += ringSize;
+
+    copyOut (readPosition, data, n);
 }
 } // namespace
 
-// The per-sample loops call small framework functions (the IIR filters' processSample, the
-// smoothers) that the compiler would otherwise leave as calls; inlining them into the loops
-// changes no arithmetic, only the cost of the calls.
+// The chain's loops call small helpers (the lanes' arithmetic, the per-frame kernels) that the
+// compiler would otherwise leave as calls; inlining them changes no arithmetic, only the cost.
 #if defined(__GNUC__)
 #define CHAIN_FLATTEN __attribute__ ((flatten))
 #else
@@ -421,196 +516,202 @@ void shapeSamples (float* data, int n, const ClipCurve& curve) noexcept
 }
 } // namespace
 
-CHAIN_FLATTEN void OstrelAudioProcessor::processBaseRate (float* const* channels, int numChannels, int numSamples,
-                                                          int clipMode) noexcept
+void OstrelAudioProcessor::shapeClipBuffer (int numChannels, int numSamples, int clipMode, int osIndex,
+                                            const float* shapes, bool steadyShape) noexcept
 {
-    auto& acc = accumulators;
-    float curveShape = shapeSmoother.getCurrentValue();
-    auto curve = ClipCurve::make (clipMode, curveShape);
-
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const float g = inputGainSmoother.getNextValue();
-        const float s = shapeSmoother.getNextValue();
-        const float o = outputGainSmoother.getNextValue();
-        const float m = masterGainSmoother.getNextValue();
-        const float w = mixSmoother.getNextValue();
-        const float e = edgeSmoother.getNextValue();
-        const float p = lowProtectSmoother.getNextValue();
-        const float ceil = ceilingSmoother.getNextValue();
-        const float pw = powerSmoother.getNextValue();
-
-        if (s != curveShape)
-        {
-            curveShape = s;
-            curve = ClipCurve::make (clipMode, s);
-        }
-
-        for (int c = 0; c < numChannels; ++c)
-        {
-            float& sample = channels[c][i];
-            const float x = sanitise (sample);
-            const auto fe = FrontEnd::run (x, g, e, p, dcFilters[c], lowProtectFilters[c], edgeFilters[c]);
-            acc.inputPeak[c] = juce::jmax (acc.inputPeak[c], std::abs (fe.gained));
-
-            const float out = outputStage (curve.apply (fe.pre), fe.lowBack, x, o, m, w, ceil, pw, acc.clipSum);
-            acc.outputPeak[c] = juce::jmax (acc.outputPeak[c], std::abs (out));
-            sample = out;
-        }
-    }
-}
-
-CHAIN_FLATTEN void OstrelAudioProcessor::processOversampled (float* const* channels, int numChannels, int numSamples,
-                                                             int clipMode, int osIndex) noexcept
-{
-    auto& acc = accumulators;
-    auto* gains = workArrays[inputGainArray].data();
-    auto* shapes = workArrays[shapeArray].data();
-    auto* outGains = workArrays[outputGainArray].data();
-    auto* masters = workArrays[masterGainArray].data();
-    auto* mixes = workArrays[mixArray].data();
-    auto* ceilings = workArrays[ceilingArray].data();
-    auto* powers = workArrays[powerArray].data();
-
-    for (auto* buffer : { &clipBuffer, &dryBuffer, &lowBandBuffer })
-        buffer->clear (0, numSamples);
-
-    // Pointers and positions held locally, so the loop does not reload them after every store.
-    float *clip[2] {}, *dry[2] {}, *lowBand[2] {}, *dryRing[2] {}, *lowRing[2] {};
-    float inputPeak[2] { acc.inputPeak[0], acc.inputPeak[1] };
+    auto* oversampler = osIndex >= 1 ? oversamplers[(size_t) osIndex].get() : nullptr;
+    auto block = juce::dsp::AudioBlock<float> (clipBuffer)
+                     .getSubsetChannelBlock (0, (size_t) numProcessChannels)
+                     .getSubBlock (0, (size_t) numSamples);
+    auto shaped = oversampler != nullptr ? oversampler->processSamplesUp (block) : block;
+    const int factor = oversampler != nullptr ? 1 << osIndex : 1;
 
     for (int c = 0; c < numChannels; ++c)
     {
-        clip[c] = clipBuffer.getWritePointer (c);
-        dry[c] = dryBuffer.getWritePointer (c);
-        lowBand[c] = lowBandBuffer.getWritePointer (c);
-        dryRing[c] = dryDelayRing.getWritePointer (c);
-        lowRing[c] = lowBandDelayRing.getWritePointer (c);
+        auto* data = shaped.getChannelPointer ((size_t) c);
+        float curveShape = shapes[0];
+        auto curve = ClipCurve::make (clipMode, curveShape);
+
+        // While the shape holds still over the block, which is most of the time, one plain loop
+        // applies the same curve to every sample, as the per-sample loop below would.
+        if (steadyShape)
+        {
+            shapeSamples (data, numSamples * factor, curve);
+            continue;
+        }
+
+        // The shape changes once per base-rate sample: sample j uses shapes[j / factor].
+        for (int i = 0; i < numSamples; ++i, data += factor)
+        {
+            if (shapes[i] != curveShape)
+            {
+                curveShape = shapes[i];
+                curve = ClipCurve::make (clipMode, curveShape);
+            }
+
+            for (int k = 0; k < factor; ++k)
+                data[k] = curve.apply (data[k]);
+        }
     }
 
-    const int latency = currentLatency, ringSize = delayRingSize;
-    int wpos = delayWritePosition;
+    if (oversampler != nullptr)
+        oversampler->processSamplesDown (block);
+}
 
-    const auto frontEnd = [&] (int i, float g, float e, float p)
+template <typename Values>
+CHAIN_FLATTEN void OstrelAudioProcessor::processChain (float* const* channels, int numChannels, int numSamples,
+                                                       int clipMode, int osIndex, const Values& values) noexcept
+{
+    // A host may hand over a buffer without channels; the smoothers have moved on regardless.
+    if (numChannels < 1)
+        return;
+
+    auto& acc = accumulators;
+    float* const pre[2] = { clipBuffer.getWritePointer (0), clipBuffer.getWritePointer (1) };
+    float* const low[2] = { lowBandBuffer.getWritePointer (0), lowBandBuffer.getWritePointer (1) };
+    float* const dry[2] = { dryBuffer.getWritePointer (0), dryBuffer.getWritePointer (1) };
+    const bool stereo = numChannels > 1;
+
     {
-        int rpos = wpos - latency;
-        while (rpos < 0)
-            rpos += ringSize;
+        // Mono runs its channel on both sides; the right side's results go unused.
+        const float* inL = channels[0];
+        const float* inR = stereo ? channels[1] : channels[0];
+        auto dc = dcFilter, band = bandFilter;
+        Float4 peakL = Float4::zero(), peakR = Float4::zero();
 
+        int i = 0;
+        for (; i + 4 <= numSamples; i += 4)
+            frontEndFrames (inL, inR, pre, low, dry, i, 4, values, dc, band, peakL, peakR);
+
+        if (i < numSamples)
+            frontEndFrames (inL, inR, pre, low, dry, i, numSamples - i, values, dc, band, peakL, peakR);
+
+        dcFilter = dc;
+        bandFilter = band;
+        acc.inputPeak[0] = juce::jmax (acc.inputPeak[0], largestLane (peakL));
+
+        if (stereo)
+            acc.inputPeak[1] = juce::jmax (acc.inputPeak[1], largestLane (peakR));
+    }
+
+    // The dry signal and the low band wait for the oversampler's latency.
+    if (osIndex >= 1)
+    {
         for (int c = 0; c < numChannels; ++c)
         {
-            const float x = sanitise (channels[c][i]);
-            const auto fe = FrontEnd::run (x, g, e, p, dcFilters[c], lowProtectFilters[c], edgeFilters[c]);
-            inputPeak[c] = juce::jmax (inputPeak[c], std::abs (fe.gained));
-
-            dryRing[c][wpos] = x;
-            lowRing[c][wpos] = fe.lowBack;
-
-            clip[c][i] = fe.pre;
-            dry[c][i] = dryRing[c][rpos];
-            lowBand[c][i] = lowRing[c][rpos];
+            delayThroughRing (dryDelayRing.getWritePointer (c), delayRingSize, delayWritePosition, currentLatency,
+                              dry[c], numSamples);
+            delayThroughRing (lowBandDelayRing.getWritePointer (c), delayRingSize, delayWritePosition, currentLatency,
+                              low[c], numSamples);
         }
 
-        if (++wpos >= ringSize)
-            wpos = 0;
+        delayWritePosition = (delayWritePosition + numSamples) % delayRingSize;
+    }
+
+    shapeClipBuffer (numChannels, numSamples, clipMode, osIndex, values.shapes(), values.shapeIsSteady (numSamples));
+
+    Float4 peakL = Float4::zero(), peakR = Float4::zero();
+    float clipSum = acc.clipSum;
+
+    // The clip meter sums frame by frame, left before right, as the samples come.
+    const auto outputStage = [&] (int i, int count)
+    {
+        const Float4 left = outputFrames (pre[0], low[0], dry[0], channels[0], i, count, values, peakL);
+        const Float4 right =
+            stereo ? outputFrames (pre[1], low[1], dry[1], channels[1], i, count, values, peakR) : Float4::zero();
+
+        if (! (left.anyNonZero() || right.anyNonZero()))
+            return;
+
+        float l[4], r[4];
+        left.store (l);
+        right.store (r);
+
+        for (int f = 0; f < count; ++f)
+        {
+            clipSum += l[f];
+
+            if (stereo)
+                clipSum += r[f];
+        }
     };
 
-    const bool smoothersAtRest =
-        ! (inputGainSmoother.isSmoothing() || shapeSmoother.isSmoothing() || outputGainSmoother.isSmoothing()
-           || masterGainSmoother.isSmoothing() || mixSmoother.isSmoothing() || edgeSmoother.isSmoothing()
-           || lowProtectSmoother.isSmoothing() || ceilingSmoother.isSmoothing() || powerSmoother.isSmoothing());
+    int i = 0;
+    for (; i + 4 <= numSamples; i += 4)
+        outputStage (i, 4);
 
-    if (smoothersAtRest)
+    if (i < numSamples)
+        outputStage (i, numSamples - i);
+
+    acc.clipSum = clipSum;
+    acc.outputPeak[0] = juce::jmax (acc.outputPeak[0], largestLane (peakL));
+
+    if (stereo)
+        acc.outputPeak[1] = juce::jmax (acc.outputPeak[1], largestLane (peakR));
+}
+
+void OstrelAudioProcessor::processChunk (float* const* channels, int numChannels, int numSamples) noexcept
+{
+    setSmootherTargets();
+
+    const int clipMode = roundIndex (raw.mode->load (std::memory_order_relaxed), 2);
+    const int osIndex = roundIndex (raw.oversampling->load (std::memory_order_relaxed), 3);
+    const bool oversampled = osIndex >= 1 && oversamplers[(size_t) osIndex] != nullptr;
+
+    const int newLatency = oversampled ? (int) std::lround (oversamplers[(size_t) osIndex]->getLatencyInSamples()) : 0;
+
+    if (newLatency != currentLatency)
     {
-        // No smoother moves in this block, so every step would return its target.
-        std::fill (gains, gains + numSamples, inputGainSmoother.getTargetValue());
-        std::fill (shapes, shapes + numSamples, shapeSmoother.getTargetValue());
-        std::fill (outGains, outGains + numSamples, outputGainSmoother.getTargetValue());
-        std::fill (masters, masters + numSamples, masterGainSmoother.getTargetValue());
-        std::fill (mixes, mixes + numSamples, mixSmoother.getTargetValue());
-        std::fill (ceilings, ceilings + numSamples, ceilingSmoother.getTargetValue());
-        std::fill (powers, powers + numSamples, powerSmoother.getTargetValue());
-
-        const float g = inputGainSmoother.getTargetValue(), e = edgeSmoother.getTargetValue(),
-                    p = lowProtectSmoother.getTargetValue();
-
-        for (int i = 0; i < numSamples; ++i)
-            frontEnd (i, g, e, p);
-    }
-    else
-    {
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const float g = gains[i] = inputGainSmoother.getNextValue();
-            shapes[i] = shapeSmoother.getNextValue();
-            outGains[i] = outputGainSmoother.getNextValue();
-            masters[i] = masterGainSmoother.getNextValue();
-            mixes[i] = mixSmoother.getNextValue();
-            const float e = edgeSmoother.getNextValue();
-            const float p = lowProtectSmoother.getNextValue();
-            ceilings[i] = ceilingSmoother.getNextValue();
-            powers[i] = powerSmoother.getNextValue();
-
-            frontEnd (i, g, e, p);
-        }
+        currentLatency = newLatency;
+        setLatencySamples (newLatency);
+        dryDelayRing.clear();
+        lowBandDelayRing.clear();
+        delayWritePosition = 0;
     }
 
-    delayWritePosition = wpos;
-    acc.inputPeak[0] = inputPeak[0];
-    acc.inputPeak[1] = inputPeak[1];
+    accumulators = {};
 
     if (numSamples > 0)
     {
-        auto& oversampler = *oversamplers[(size_t) osIndex];
-        auto block = juce::dsp::AudioBlock<float> (clipBuffer).getSubBlock (0, (size_t) numSamples);
-        auto up = oversampler.processSamplesUp (block);
-        const int factor = 1 << osIndex;
+        juce::SmoothedValue<float>* const smoothers[] = { &inputGainSmoother,  &shapeSmoother,   &outputGainSmoother,
+                                                          &masterGainSmoother, &mixSmoother,     &edgeSmoother,
+                                                          &lowProtectSmoother, &ceilingSmoother, &powerSmoother };
+        static_assert (std::size (smoothers) == numSmoothedIndices && numSmoothedIndices == numSmoothedValues);
 
-        // While the shape holds still over the block, which is most of the time, one plain loop
-        // per channel applies the same curve to every sample, as the per-sample loop below would.
-        const bool steadyShape =
-            std::all_of (shapes + 1, shapes + numSamples, [s0 = shapes[0]] (float s) { return s == s0; });
+        const bool moving = std::any_of (std::begin (smoothers), std::end (smoothers),
+                                         [] (const auto* smoother) { return smoother->isSmoothing(); });
+        const int chainOsIndex = oversampled ? osIndex : 0;
 
-        for (size_t c = 0; c < up.getNumChannels(); ++c)
+        if (moving)
         {
-            auto* data = up.getChannelPointer (c);
-            float curveShape = shapes[0];
-            auto curve = ClipCurve::make (clipMode, curveShape);
+            RampValues values;
 
-            if (steadyShape)
+            for (size_t k = 0; k < numSmoothedIndices; ++k)
             {
-                shapeSamples (data, numSamples * factor, curve);
-                continue;
+                auto* array = workArrays[k].data();
+
+                for (int i = 0; i < numSamples; ++i)
+                    array[i] = smoothers[k]->getNextValue();
+
+                values.values[k] = array;
             }
 
-            // The shape changes once per base-rate sample: sample j uses shapes[j / factor].
-            for (int i = 0; i < numSamples; ++i, data += factor)
-            {
-                if (shapes[i] != curveShape)
-                {
-                    curveShape = shapes[i];
-                    curve = ClipCurve::make (clipMode, curveShape);
-                }
-
-                for (int k = 0; k < factor; ++k)
-                    data[k] = curve.apply (data[k]);
-            }
+            processChain (channels, numChannels, numSamples, clipMode, chainOsIndex, values);
         }
-
-        oversampler.processSamplesDown (block);
-    }
-
-    for (int i = 0; i < numSamples; ++i)
-    {
-        for (int c = 0; c < numChannels; ++c)
+        else
         {
-            const float out =
-                outputStage (clipBuffer.getSample (c, i), lowBandBuffer.getSample (c, i), dryBuffer.getSample (c, i),
-                             outGains[i], masters[i], mixes[i], ceilings[i], powers[i], acc.clipSum);
-            acc.outputPeak[c] = juce::jmax (acc.outputPeak[c], std::abs (out));
-            channels[c][i] = out;
+            // No smoother moves in this block, so every step would return its target.
+            SteadyValues values;
+
+            for (size_t k = 0; k < numSmoothedIndices; ++k)
+                values.values[k] = Float4::broadcast (smoothers[k]->getTargetValue());
+
+            values.shape = shapeSmoother.getTargetValue();
+            processChain (channels, numChannels, numSamples, clipMode, chainOsIndex, values);
         }
     }
+
+    publishMeters (numSamples, numChannels);
 }
 
 //==============================================================================

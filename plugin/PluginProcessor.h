@@ -3,6 +3,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
 
+#include "BiquadLanes.h"
 #include "PresetManager.h"
 
 #include <array>
@@ -158,18 +159,25 @@ private:
         and nothing is returned.
     */
     std::optional<int> beginHostBlock (juce::AudioBuffer<float>& buffer) noexcept;
-    void processBaseRate (float* const* channels, int numChannels, int numSamples, int clipMode) noexcept;
-    void processOversampled (float* const* channels, int numChannels, int numSamples, int clipMode,
-                             int osIndex) noexcept;
+    /** The chain over one chunk: per-sample parameter values, front end, delay rings, the curve
+        (oversampled when osIndex > 0) and the output stage.
+    */
+    template <typename Parameters>
+    void processChain (float* const* channels, int numChannels, int numSamples, int clipMode, int osIndex,
+                       const Parameters& parameters) noexcept;
+    void shapeClipBuffer (int numChannels, int numSamples, int clipMode, int osIndex, const float* shapes,
+                          bool steadyShape) noexcept;
     void publishMeters (int numSamples, int numChannels) noexcept;
     void setSmootherTargets() noexcept;
 
-    juce::dsp::IIR::Filter<float> lowProtectFilters[2];
-    juce::dsp::IIR::Filter<float> edgeFilters[2];
-    juce::dsp::IIR::Filter<float> dcFilters[2];
+    // Both channels' filters run side by side: the DC blocker in lanes { L, R, L, R } (the copies
+    // give its output in the layout the band split needs), the band split in lanes
+    // { low L, low R, high L, high R }.
+    BiquadLanes dcFilter, bandFilter;
 
     std::array<std::unique_ptr<juce::dsp::Oversampling<float>>, 4> oversamplers;
 
+    // Two channels even for mono, so the side-by-side front end always has somewhere to write.
     juce::AudioBuffer<float> clipBuffer, dryBuffer, lowBandBuffer;
     juce::AudioBuffer<float> dryDelayRing, lowBandDelayRing;
 
@@ -199,19 +207,9 @@ private:
 
     //==============================================================================
     // Per-block working data, sized in prepareToPlay so the audio thread never allocates.
-    enum WorkArray
-    {
-        inputGainArray,
-        shapeArray,
-        outputGainArray,
-        masterGainArray,
-        mixArray,
-        ceilingArray,
-        powerArray,
-        numWorkArrays
-    };
-
-    std::array<std::vector<float>, numWorkArrays> workArrays;
+    // One array per smoother: its value for each sample of the block while any smoother moves.
+    static constexpr size_t numSmoothedValues = 9;
+    std::array<std::vector<float>, numSmoothedValues> workArrays;
     int preparedBlockSize = 0;
 
     struct BlockAccumulators

@@ -16,6 +16,7 @@ packages=(
     xvfb xauth
     clang-format-14
     clang libclang-rt-14-dev
+    g++-aarch64-linux-gnu qemu-user
 )
 
 missing=()
