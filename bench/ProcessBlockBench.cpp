@@ -1,7 +1,8 @@
 // The cost of processBlock (stereo, 48 kHz) for every oversampling choice, mode and three block
 // sizes, beside the floor the design cannot go below: the bare oversampler with the same settings
 // and the same curve on every oversampled sample (at 1x the curve alone). After the runs a table
-// gives the ratio of each processor figure to its floor.
+// gives the ratio of each processor figure to its floor, and a second one the cost of the DC
+// blocker's recursion alone, which bounds the processor from below at 1x.
 #include "ClipperCurves.h"
 #include "PluginProcessor.h"
 
@@ -143,6 +144,48 @@ void BM_Floor (benchmark::State& state)
     setCounters (state, blockSize);
 }
 
+/** The DC blocker of both channels alone, sample by sample, with its coefficients and state in
+    registers: a recursion the chain must run, each output feeding the next through a multiply, a
+    subtract and two adds. Its time per frame bounds from below any rendition of the chain that
+    gives the same output.
+*/
+void BM_Recursion (benchmark::State& state)
+{
+    const int blockSize = (int) state.range (0);
+    const auto coefficients = juce::dsp::IIR::Coefficients<float>::makeHighPass (sampleRate, 18.0f);
+    const float* c = coefficients->getRawCoefficients();
+    const float b0 = c[0], b1 = c[1], b2 = c[2], a1 = c[3], a2 = c[4];
+    float s0[numChannels] {}, s1[numChannels] {};
+
+    Source source;
+    juce::AudioBuffer<float> buffer (numChannels, blockSize);
+
+    for (auto _ : state)
+    {
+        source.next (buffer);
+        float* data[numChannels] = { buffer.getWritePointer (0), buffer.getWritePointer (1) };
+        float l0 = s0[0], l1 = s1[0], r0 = s0[1], r1 = s1[1];
+
+        for (int i = 0; i < blockSize; ++i)
+        {
+            const float x = data[0][i], y = b0 * x + l0;
+            l0 = (b1 * x - a1 * y) + l1;
+            l1 = b2 * x - a2 * y;
+            data[0][i] = y;
+
+            const float xr = data[1][i], yr = b0 * xr + r0;
+            r0 = (b1 * xr - a1 * yr) + r1;
+            r1 = b2 * xr - a2 * yr;
+            data[1][i] = yr;
+        }
+
+        s0[0] = l0, s1[0] = l1, s0[1] = r0, s1[1] = r1;
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+
+    setCounters (state, blockSize);
+}
+
 void arguments (benchmark::internal::Benchmark* b)
 {
     b->ArgNames ({ "os", "mode", "block" });
@@ -155,6 +198,7 @@ void arguments (benchmark::internal::Benchmark* b)
 
 BENCHMARK (BM_Process)->Apply (arguments);
 BENCHMARK (BM_Floor)->Apply (arguments);
+BENCHMARK (BM_Recursion)->ArgName ("block")->Arg (64)->Arg (512)->Arg (2048);
 
 /** The console report, then the table of processor cost over floor cost. */
 class RatioReporter : public benchmark::ConsoleReporter
@@ -171,8 +215,15 @@ public:
 
             const auto name = run.benchmark_name();
             const auto slash = name.find ('/');
-            auto& entry = figures[name.substr (slash + 1)];
             const double perIteration = run.GetAdjustedCPUTime();
+
+            if (name.rfind ("BM_Recursion", 0) == 0)
+            {
+                recursion[name.substr (slash + 1)] = perIteration;
+                continue;
+            }
+
+            auto& entry = figures[name.substr (slash + 1)];
             (name.rfind ("BM_Process", 0) == 0 ? entry.process : entry.floor) = perIteration;
         }
     }
@@ -201,6 +252,21 @@ public:
                     std::printf ("%-7s %-6s %6d %14.1f %14.1f %8.3f %10.1f\n", (std::to_string (1 << os) + "x").c_str(),
                                  modes[mode], block, process, floor, process / floor, 1e9 / (process * sampleRate));
                 }
+
+        // At 1x the Hard curve is cheaper than the recursion the chain has to run anyway.
+        std::printf ("\n%-6s %16s %18s %14s\n", "block", "recursion ns/fr", "1x Hard floor ns/fr", "least ratio");
+
+        for (int block : { 64, 512, 2048 })
+        {
+            const auto bound = recursion.find ("block:" + std::to_string (block));
+            const auto hard = figures.find ("os:0/mode:1/block:" + std::to_string (block));
+
+            if (bound == recursion.end() || hard == figures.end() || hard->second.floor <= 0.0)
+                continue;
+
+            std::printf ("%-6d %16.1f %18.1f %14.3f\n", block, bound->second / block, hard->second.floor / block,
+                         bound->second / hard->second.floor);
+        }
     }
 
 private:
@@ -210,6 +276,7 @@ private:
     };
 
     std::map<std::string, Pair> figures;
+    std::map<std::string, double> recursion;
 };
 } // namespace
 
