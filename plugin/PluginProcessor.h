@@ -159,12 +159,19 @@ private:
         and nothing is returned.
     */
     std::optional<int> beginHostBlock (juce::AudioBuffer<float>& buffer) noexcept;
-    /** The chain over one chunk: per-sample parameter values, front end, delay rings, the curve
-        (oversampled when osIndex > 0) and the output stage.
+
+    /** The chain over one chunk of numSamples (1 … the prepared size) samples: front end, delay
+        rings, the curve (oversampled when osIndex > 0) and the output stage. Values gives each
+        smoothed parameter per sample, steady or ramping.
     */
-    template <typename Parameters>
+    template <typename Values>
     void processChain (float* const* channels, int numChannels, int numSamples, int clipMode, int osIndex,
-                       const Parameters& parameters) noexcept;
+                       const Values& values) noexcept;
+
+    /** Applies the curve to the first numSamples samples of the clip buffer, through the selected
+        oversampler when osIndex > 0; shapes[i] is the shape of base-rate sample i (only shapes[0]
+        is read when steadyShape is true).
+    */
     void shapeClipBuffer (int numChannels, int numSamples, int clipMode, int osIndex, const float* shapes,
                           bool steadyShape) noexcept;
     void publishMeters (int numSamples, int numChannels) noexcept;
