@@ -40,6 +40,42 @@ constexpr float largestInputMagnitude = 1.0e6f;
 constexpr juce::int64 largestPresetFileBytes = 1 << 20;
 float sanitise (float x) noexcept { return std::abs (x) <= largestInputMagnitude ? x : 0.0f; }
 
+void sanitiseInPlace (float* data, int n) noexcept
+{
+    for (int i = 0; i < n; ++i)
+        data[i] = sanitise (data[i]);
+}
+
+/** Calls span (ringPosition, offset, count) for the one or two contiguous pieces that n ring
+    positions from position on take up, offset counting from the first of them.
+*/
+template <typename Span>
+void forEachRingSpan (int ringSize, int position, int n, Span&& span) noexcept
+{
+    const int first = juce::jmin (n, ringSize - position);
+    span (position, 0, first);
+    span (0, first, n - first);
+}
+
+/** Copies n samples into a delay ring at the write position, then reads the n samples that lie
+    latency samples behind them back into the same array. The ring is longer than n + latency, so
+    every sample read is either from an earlier block or one just written.
+*/
+void delayThroughRing (float* ring, int ringSize, int writePosition, int latency, float* data, int n) noexcept
+{
+    forEachRingSpan (ringSize, writePosition, n,
+                     [&] (int position, int offset, int count)
+                     { std::copy (data + offset, data + offset + count, ring + position); });
+
+    int readPosition = writePosition - latency;
+    while (readPosition < 0)
+        readPosition += ringSize;
+
+    forEachRingSpan (ringSize, readPosition, n,
+                     [&] (int position, int offset, int count)
+                     { std::copy (ring + position, ring + position + count, data + offset); });
+}
+
 juce::ParameterID pid (const char* id) { return { id, 1 }; }
 } // namespace
 
@@ -188,7 +224,8 @@ bool OstrelAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) c
 }
 
 //==============================================================================
-std::optional<int> OstrelAudioProcessor::beginHostBlock (juce::AudioBuffer<float>& buffer) noexcept
+template <typename ChunkFunction>
+void OstrelAudioProcessor::forEachChunk (juce::AudioBuffer<float>& buffer, ChunkFunction&& processOneChunk) noexcept
 {
     const int totalIn = getTotalNumInputChannels();
     const int numSamples = buffer.getNumSamples();
@@ -198,32 +235,15 @@ std::optional<int> OstrelAudioProcessor::beginHostBlock (juce::AudioBuffer<float
 
     const int numChannels = juce::jmin (totalIn, buffer.getNumChannels(), numProcessChannels);
 
-    if (preparedBlockSize > 0)
-        return numChannels;
-
-    // Not prepared yet (outside the host contract; no latency is reported): the input passes
-    // through, made safe.
-    for (int c = 0; c < numChannels; ++c)
+    if (preparedBlockSize <= 0)
     {
-        auto* data = buffer.getWritePointer (c);
-        for (int i = 0; i < numSamples; ++i)
-            data[i] = sanitise (data[i]);
-    }
+        // Not prepared yet (outside the host contract; no latency is reported): the input passes
+        // through, made safe.
+        for (int c = 0; c < numChannels; ++c)
+            sanitiseInPlace (buffer.getWritePointer (c), numSamples);
 
-    return std::nullopt;
-}
-
-void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
-{
-    juce::ScopedNoDenormals noDenormals;
-
-    const auto channelCount = beginHostBlock (buffer);
-
-    if (! channelCount.has_value())
         return;
-
-    const int numChannels = *channelCount;
-    const int numSamples = buffer.getNumSamples();
+    }
 
     float* channels[2] = {};
 
@@ -236,65 +256,46 @@ void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         for (int c = 0; c < numChannels; ++c)
             channels[c] = buffer.getWritePointer (c, start);
 
-        processChunk (channels, numChannels, n);
+        processOneChunk (channels, numChannels, n);
         start += n;
     } while (start < numSamples);
+}
+
+void OstrelAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    forEachChunk (buffer, [this] (float* const* channels, int numChannels, int numSamples)
+                  { processChunk (channels, numChannels, numSamples); });
 }
 
 void OstrelAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
     juce::ScopedNoDenormals noDenormals;
 
-    const auto channelCount = beginHostBlock (buffer);
-
-    if (! channelCount.has_value())
-        return;
-
-    const int numChannels = *channelCount;
-    const int numSamples = buffer.getNumSamples();
-
     // The input goes through the dry ring with the shared write position, so the delay stays
     // continuous across a switch in or out of bypass. The low-band ring gets silence, so nothing
     // from before the bypass comes back when processing resumes. The meters fall once per
     // prepared-size chunk, as they do for a silent processed block.
-    float* data[2] = {};
-    float* dryRing[2] = {};
-    float* lowRing[2] = {};
+    forEachChunk (buffer,
+                  [this] (float* const* channels, int numChannels, int numSamples)
+                  {
+                      for (int c = 0; c < numChannels; ++c)
+                      {
+                          sanitiseInPlace (channels[c], numSamples);
+                          delayThroughRing (dryDelayRing.getWritePointer (c), delayRingSize, delayWritePosition,
+                                            currentLatency, channels[c], numSamples);
 
-    for (int c = 0; c < numChannels; ++c)
-    {
-        data[c] = buffer.getWritePointer (c);
-        dryRing[c] = dryDelayRing.getWritePointer (c);
-        lowRing[c] = lowBandDelayRing.getWritePointer (c);
-    }
+                          auto* lowRing = lowBandDelayRing.getWritePointer (c);
+                          forEachRingSpan (delayRingSize, delayWritePosition, numSamples,
+                                           [lowRing] (int position, int, int count)
+                                           { std::fill (lowRing + position, lowRing + position + count, 0.0f); });
+                      }
 
-    int start = 0;
-    do
-    {
-        const int n = juce::jmin (preparedBlockSize, numSamples - start);
-
-        for (int i = start; i < start + n; ++i)
-        {
-            const int wpos = delayWritePosition;
-            int rpos = wpos - currentLatency;
-            while (rpos < 0)
-                rpos += delayRingSize;
-
-            for (int c = 0; c < numChannels; ++c)
-            {
-                dryRing[c][wpos] = sanitise (data[c][i]);
-                lowRing[c][wpos] = 0.0f;
-                data[c][i] = dryRing[c][rpos];
-            }
-
-            if (++delayWritePosition >= delayRingSize)
-                delayWritePosition = 0;
-        }
-
-        accumulators = {};
-        publishMeters (n, numChannels);
-        start += n;
-    } while (start < numSamples);
+                      delayWritePosition = (delayWritePosition + numSamples) % delayRingSize;
+                      accumulators = {};
+                      publishMeters (numSamples, numChannels);
+                  });
 }
 
 void OstrelAudioProcessor::setSmootherTargets() noexcept
@@ -446,34 +447,6 @@ inline Float4 outputFrames (const float* clipped, const float* lowBack, const fl
     peak = Float4::max (Float4::abs (result), peak);
     result.storePartial (out + i, count);
     return Float4::abs (wet - limited);
-}
-
-/** Copies n samples into a delay ring at the write position, then reads the n samples that lie
-    latency samples behind them back into the same array. The ring is longer than n + latency, so
-    every sample read is either from an earlier block or one just written.
-*/
-void delayThroughRing (float* ring, int ringSize, int writePosition, int latency, float* data, int n) noexcept
-{
-    const auto copyIn = [&] (int position, const float* source, int count)
-    {
-        const int first = juce::jmin (count, ringSize - position);
-        std::copy (source, source + first, ring + position);
-        std::copy (source + first, source + count, ring);
-    };
-    const auto copyOut = [&] (int position, float* target, int count)
-    {
-        const int first = juce::jmin (count, ringSize - position);
-        std::copy (ring + position, ring + position + first, target);
-        std::copy (ring, ring + count - first, target + first);
-    };
-
-    copyIn (writePosition, data, n);
-
-    int readPosition = writePosition - latency;
-    while (readPosition < 0)
-        readPosition += ringSize;
-
-    copyOut (readPosition, data, n);
 }
 } // namespace
 

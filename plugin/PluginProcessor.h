@@ -9,7 +9,6 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <optional>
 #include <vector>
 
 /** Ostrel's audio processor: a stereo peak shaper and loudness clipper.
@@ -154,11 +153,12 @@ private:
     void processChunk (float* const* channels, int numChannels, int numSamples) noexcept;
 
     /** The host-buffer housekeeping that processBlock and processBlockBypassed share: clears the
-        output channels that have no input and returns how many channels the chain works on.
-        Before the first prepareToPlay the input passes through with unusable samples silenced,
-        and nothing is returned.
+        output channels that have no input, then calls processOneChunk (channels, numChannels, n)
+        for consecutive pieces of the buffer of at most the prepared size. Before the first
+        prepareToPlay the input passes through with unusable samples silenced instead.
     */
-    std::optional<int> beginHostBlock (juce::AudioBuffer<float>& buffer) noexcept;
+    template <typename ChunkFunction>
+    void forEachChunk (juce::AudioBuffer<float>& buffer, ChunkFunction&& processOneChunk) noexcept;
 
     /** The chain over one chunk of numSamples (1 … the prepared size) samples: front end, delay
         rings, the curve (oversampled when osIndex > 0) and the output stage. Values gives each
